@@ -1,0 +1,40 @@
+# Host build: the logic against the simulated Windows, with GoogleTest.
+find_package(GTest REQUIRED)
+
+add_compile_options(-Wall -Wextra -Werror)
+
+file(GLOB WORMSWEEP_SIM_SOURCES CONFIGURE_DEPENDS
+  ${CMAKE_SOURCE_DIR}/src/platform/sim/*.cpp)
+
+add_library(wormsweep_core STATIC
+  ${WORMSWEEP_LOGIC_SOURCES}
+  ${WORMSWEEP_PLATFORM_COMMON_SOURCES}
+  ${WORMSWEEP_SIM_SOURCES})
+target_include_directories(wormsweep_core PUBLIC ${CMAKE_SOURCE_DIR}/src)
+
+# Unit tests of the logic and of the simulation itself.
+file(GLOB_RECURSE WORMSWEEP_UNIT_TEST_SOURCES CONFIGURE_DEPENDS
+  ${CMAKE_SOURCE_DIR}/tests/run/*_test.cpp
+  ${CMAKE_SOURCE_DIR}/tests/primitives/*_test.cpp
+  ${CMAKE_SOURCE_DIR}/tests/cleaners/*_test.cpp
+  ${CMAKE_SOURCE_DIR}/tests/platform/*_test.cpp)
+file(GLOB WORMSWEEP_HOST_SUPPORT_SOURCES CONFIGURE_DEPENDS
+  ${CMAKE_SOURCE_DIR}/tests/support/host/*.cpp)
+add_executable(unit_tests ${WORMSWEEP_UNIT_TEST_SOURCES}
+  ${WORMSWEEP_HOST_SUPPORT_SOURCES})
+target_include_directories(unit_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+target_link_libraries(unit_tests PRIVATE wormsweep_core GTest::gtest_main)
+add_test(NAME unit_tests COMMAND unit_tests)
+set_tests_properties(unit_tests PROPERTIES LABELS unit)
+
+# The platform contract tests against the simulation, once per line of
+# Windows; the Windows build runs the same sources against Wine.
+file(GLOB WORMSWEEP_CONTRACT_TEST_SOURCES CONFIGURE_DEPENDS
+  ${CMAKE_SOURCE_DIR}/tests/contract/*_test.cpp)
+add_executable(contract_tests ${WORMSWEEP_CONTRACT_TEST_SOURCES}
+  ${CMAKE_SOURCE_DIR}/tests/contract/host_main.cpp)
+target_include_directories(contract_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+target_link_libraries(contract_tests PRIVATE wormsweep_core GTest::gtest)
+add_test(NAME contract_nt COMMAND contract_tests --line=nt)
+add_test(NAME contract_9x COMMAND contract_tests --line=9x)
+set_tests_properties(contract_nt contract_9x PROPERTIES LABELS contract)

@@ -1,0 +1,3 @@
+#include "run/cleaning_run.h"
+
+int main() { return CleaningRun(); }

@@ -1,0 +1,29 @@
+// The console: the one place that prints and the one place that waits for a
+// key.
+#ifndef WORMSWEEP_PLATFORM_CONSOLE_H_
+#define WORMSWEEP_PLATFORM_CONSOLE_H_
+
+#include "platform/windows_api.h"
+
+// Formatted output to standard output in text mode ("\n" reaches a file or
+// pipe as CR LF). On a console the text is written out before the call
+// returns, so a prompt is visible while the program waits; redirected, output
+// is buffered (4096 bytes) and written when the buffer fills and at exit.
+void ConsolePrint(const char* format, ...)
+    __attribute__((format(printf, 1, 2)));
+
+// Whether one console input record ends the wait for a key: a key-down that
+// carries a character, or that carries none but is a key with a PC extended
+// code (cursor and editing keys, F1-F12, Alt or Ctrl combinations). Key
+// releases, mouse, focus, menu and window events, and lone Shift, Ctrl, Alt,
+// Windows and lock keys do not.
+bool KeyEndsWait(const INPUT_RECORD& record);
+
+// Waits for one key press on the console's own input device ("CONIN$"), so
+// that it works with standard input redirected. The input mode is 0 while
+// waiting (Ctrl+C is an ordinary key) and the previous mode is restored on
+// every way out. Returns at once when the device cannot be opened or a read
+// fails. The key is discarded.
+void WaitForKeyPress();
+
+#endif  // WORMSWEEP_PLATFORM_CONSOLE_H_

@@ -1,0 +1,80 @@
+#include "platform/console.h"
+
+namespace {
+
+bool IsModifierOrLockKey(WORD virtualKey) {
+  switch (virtualKey) {
+    case VK_SHIFT:
+    case VK_CONTROL:
+    case VK_MENU:
+    case VK_CAPITAL:
+    case VK_NUMLOCK:
+    case VK_SCROLL:
+    case VK_LSHIFT:
+    case VK_RSHIFT:
+    case VK_LCONTROL:
+    case VK_RCONTROL:
+    case VK_LMENU:
+    case VK_RMENU:
+    case VK_LWIN:
+    case VK_RWIN:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The keys for which a DOS-style getch() returns a two-byte code (0 or 0xE0
+// followed by the scan code) instead of a character.
+bool HasExtendedKeyCode(const KEY_EVENT_RECORD& key) {
+  WORD virtualKey = key.wVirtualKeyCode;
+  if (virtualKey >= VK_PRIOR && virtualKey <= VK_DOWN) return true;
+  if (virtualKey == VK_INSERT || virtualKey == VK_DELETE) return true;
+  if (virtualKey == VK_CLEAR) return true;
+  if (virtualKey >= VK_F1 && virtualKey <= VK_F12) return true;
+  const DWORD altOrCtrl = LEFT_ALT_PRESSED | RIGHT_ALT_PRESSED |
+                          LEFT_CTRL_PRESSED | RIGHT_CTRL_PRESSED;
+  if ((key.dwControlKeyState & altOrCtrl) != 0) return true;
+  // A real console gives Esc its character 27; Wine's console fed by a
+  // terminal delivers it without one. Either way it is a key the user meant.
+  return virtualKey == VK_ESCAPE;
+}
+
+}  // namespace
+
+bool KeyEndsWait(const INPUT_RECORD& record) {
+  if (record.EventType != KEY_EVENT) return false;
+  const KEY_EVENT_RECORD& key = record.Event.KeyEvent;
+  if (!key.bKeyDown) return false;
+  if (IsModifierOrLockKey(key.wVirtualKeyCode)) return false;
+  if (key.uChar.AsciiChar != 0) return true;
+  return HasExtendedKeyCode(key);
+}
+
+void WaitForKeyPress() {
+  HANDLE input = CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                             OPEN_EXISTING, 0, NULL);
+  if (input == INVALID_HANDLE_VALUE) return;
+
+  // Without the previous mode it could not be restored afterwards; a device
+  // that will not tell its mode is no console to wait on.
+  DWORD previousMode = 0;
+  if (!GetConsoleMode(input, &previousMode)) {
+    CloseHandle(input);
+    return;
+  }
+  if (SetConsoleMode(input, 0)) {
+    for (;;) {
+      INPUT_RECORD record;
+      DWORD recordsRead = 0;
+      if (!ReadConsoleInputA(input, &record, 1, &recordsRead) ||
+          recordsRead != 1) {
+        break;
+      }
+      if (KeyEndsWait(record)) break;
+    }
+    SetConsoleMode(input, previousMode);
+  }
+  CloseHandle(input);
+}

@@ -1,0 +1,145 @@
+// The simulated console: captured output, scripted input records, and the
+// input mode of "CONIN$".
+#include <stdarg.h>
+#include <stdio.h>
+
+#include <deque>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/console.h"
+#include "platform/sim/sim_control.h"
+#include "platform/sim/sim_internal.h"
+
+namespace {
+
+const DWORD kDefaultInputMode =
+    ENABLE_PROCESSED_INPUT | ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT;
+
+// Console handles live far from the file handles so that the two never meet.
+const uintptr_t kFirstConsoleHandle = 0x70000;
+
+struct ConsoleState {
+  bool available = true;
+  std::deque<INPUT_RECORD> input;
+  DWORD inputMode = kDefaultInputMode;
+  std::vector<DWORD> modeHistory;
+  std::set<uintptr_t> openHandles;
+  uintptr_t nextHandle = kFirstConsoleHandle;
+  std::string output;
+};
+
+ConsoleState g_console;
+
+bool Fails(const char* function) {
+  DWORD error = 0;
+  if (!sim::internal::InjectedFailure(function, &error)) return false;
+  sim::internal::SetError(error);
+  return true;
+}
+
+bool CheckHandle(HANDLE handle) {
+  if (sim::internal::IsConsoleHandle(handle)) return true;
+  sim::internal::SetError(ERROR_INVALID_HANDLE);
+  return false;
+}
+
+}  // namespace
+
+namespace sim {
+namespace internal {
+
+void ResetConsole() { g_console = ConsoleState(); }
+
+HANDLE OpenConsoleInput() {
+  if (!g_console.available) {
+    SetError(ERROR_INVALID_HANDLE);
+    return INVALID_HANDLE_VALUE;
+  }
+  uintptr_t handle = g_console.nextHandle;
+  g_console.nextHandle += 4;
+  g_console.openHandles.insert(handle);
+  return reinterpret_cast<HANDLE>(handle);
+}
+
+bool IsConsoleHandle(HANDLE handle) {
+  return g_console.openHandles.count(reinterpret_cast<uintptr_t>(handle)) != 0;
+}
+
+void CloseConsoleHandle(HANDLE handle) {
+  g_console.openHandles.erase(reinterpret_cast<uintptr_t>(handle));
+}
+
+void CloseAllConsoleHandles() { g_console.openHandles.clear(); }
+
+void AppendConsoleOutput(const std::string& text) { g_console.output += text; }
+
+}  // namespace internal
+
+void SetConsoleAvailable(bool available) { g_console.available = available; }
+
+void QueueInput(const INPUT_RECORD& record) {
+  g_console.input.push_back(record);
+}
+
+int QueuedInputCount() { return static_cast<int>(g_console.input.size()); }
+
+DWORD ConsoleInputMode() { return g_console.inputMode; }
+
+std::vector<DWORD> ConsoleModeHistory() { return g_console.modeHistory; }
+
+std::string ConsoleOutput() { return g_console.output; }
+
+}  // namespace sim
+
+void ConsolePrint(const char* format, ...) {
+  va_list arguments;
+  va_start(arguments, format);
+  va_list measuring;
+  va_copy(measuring, arguments);
+  int length = vsnprintf(NULL, 0, format, measuring);
+  va_end(measuring);
+  if (length > 0) {
+    std::string text(static_cast<size_t>(length) + 1, '\0');
+    vsnprintf(&text[0], text.size(), format, arguments);
+    text.resize(static_cast<size_t>(length));
+    sim::internal::AppendConsoleOutput(text);
+  }
+  va_end(arguments);
+}
+
+BOOL WINAPI GetConsoleMode(HANDLE console, LPDWORD mode) {
+  if (Fails("GetConsoleMode") || !CheckHandle(console)) return FALSE;
+  *mode = g_console.inputMode;
+  return TRUE;
+}
+
+BOOL WINAPI SetConsoleMode(HANDLE console, DWORD mode) {
+  if (Fails("SetConsoleMode") || !CheckHandle(console)) return FALSE;
+  g_console.inputMode = mode;
+  g_console.modeHistory.push_back(mode);
+  return TRUE;
+}
+
+BOOL WINAPI ReadConsoleInputA(HANDLE console, PINPUT_RECORD buffer,
+                              DWORD length, LPDWORD eventsRead) {
+  if (Fails("ReadConsoleInputA") || !CheckHandle(console)) return FALSE;
+  if (length == 0 || buffer == NULL || eventsRead == NULL) {
+    sim::internal::SetError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  // A real console blocks here until input arrives; a test that has queued
+  // nothing more gets a failed read instead of a hang.
+  if (g_console.input.empty()) {
+    sim::internal::SetError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  DWORD count = 0;
+  while (count < length && !g_console.input.empty()) {
+    buffer[count++] = g_console.input.front();
+    g_console.input.pop_front();
+  }
+  *eventsRead = count;
+  return TRUE;
+}

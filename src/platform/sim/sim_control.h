@@ -1,0 +1,128 @@
+// Control surface of the simulated Windows that the host build links in place
+// of the real API. Tests use it to set the scene (keys, files, the line of
+// Windows, the console's input), to make calls fail, and to look at what the
+// program left behind. None of these functions go through fault injection and
+// none of them change the last-error code.
+#ifndef WORMSWEEP_PLATFORM_SIM_SIM_CONTROL_H_
+#define WORMSWEEP_PLATFORM_SIM_SIM_CONTROL_H_
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/sim/sim_windows.h"
+
+namespace sim {
+
+// The two lines of 32-bit Windows differ in the registry (key deletion), in
+// the boot-time schedule (NT's move list against 9x's wininit.ini) and in the
+// directories they report.
+enum class Line { Nt, Win9x };
+
+// A fresh machine of the given line: the three registry roots, empty; drive
+// C: holding the Windows directory and the system directory (NT: C:\WINNT and
+// C:\WINNT\system32; 9x: C:\WINDOWS and C:\WINDOWS\SYSTEM); code page 1252;
+// administrator rights; a console with no input queued; nothing captured; no
+// failures armed; last error 0.
+void Reset(Line line = Line::Nt);
+
+Line CurrentLine();
+// Changes what GetVersionExA reports, and which boot-time schedule Restart()
+// carries out, without touching the registry or the files.
+void SetLine(Line line);
+
+// The directories that GetWindowsDirectoryA / GetSystemDirectoryA report.
+// They are created (with their parents) if they do not exist.
+void SetWindowsDirectory(const std::string& path);
+void SetSystemDirectory(const std::string& path);
+
+// The ANSI code page (GetACP, IsDBCSLeadByte): 1252, or a double-byte one
+// such as 932.
+void SetCodePage(UINT codePage);
+
+// Without administrator rights MoveFileExA(..., MOVEFILE_DELAY_UNTIL_REBOOT)
+// fails with ERROR_ACCESS_DENIED, as on NT for a limited user.
+void SetAdministrator(bool isAdministrator);
+
+// ---- Faults ----
+// Makes the nth call of `function` counted from now (1 = the next call) fail
+// with `error`; with `persistent`, that call and every later one fail.
+// `function` is the Win32 name, e.g. "RegOpenKeyExA". Registry calls return
+// the error; other calls return their failure value and set the last error.
+void FailCall(const std::string& function, DWORD error, int nth = 1,
+              bool persistent = false);
+// Removes every armed failure.
+void ClearFailures();
+// How many times `function` has been called since Reset().
+int CallCount(const std::string& function);
+
+// ---- Registry ----
+// Paths are below a root, backslash-separated, case-insensitive. Setting a
+// value creates the key and its parents.
+void CreateKey(HKEY root, const std::string& path);
+void SetStringValue(HKEY root, const std::string& path,
+                    const std::string& name, const std::string& text);
+// Raw data of any type, stored as given (no terminating NUL is added).
+void SetRawValue(HKEY root, const std::string& path, const std::string& name,
+                 DWORD type, const std::string& data);
+bool KeyExists(HKEY root, const std::string& path);
+bool ValueExists(HKEY root, const std::string& path, const std::string& name);
+// The value's raw bytes ("" when absent).
+std::string ValueData(HKEY root, const std::string& path,
+                      const std::string& name);
+// Every key and value of the three roots, one per line, in a stable order,
+// so that a test can check that nothing else was touched.
+std::string RegistryDump();
+// How many keys are open now (0 after a well-behaved operation).
+int OpenKeyCount();
+
+// ---- Files ----
+// Paths are full ("C:\\dir\\file"), case-insensitive; either separator.
+void AddDrive(char letter);
+// Creates or replaces a file (and its missing parent directories).
+void PutFile(const std::string& path, const std::string& contents);
+void MakeDirectory(const std::string& path);
+bool FileExists(const std::string& path);
+bool DirectoryExists(const std::string& path);
+std::string FileContents(const std::string& path);
+void SetReadOnly(const std::string& path, bool readOnly);
+// Every drive, directory and file with its size, one per line, in a stable
+// order.
+std::string FileSystemDump();
+// How many file, find and console handles are open now.
+int OpenHandleCount();
+
+// NT's boot-time move list (PendingFileRenameOperations), in order:
+// {source, target}; the target is "" for a deletion.
+std::vector<std::pair<std::string, std::string>> BootTimeMoves();
+
+// A system restart: every handle is closed (all programs end), then the
+// current line's boot-time schedule is carried out. NT: the move list, in
+// order (a rename without MOVEFILE_REPLACE_EXISTING fails silently when the
+// target exists); wininit.ini is ignored. 9x: section [rename] of
+// <Windows directory>\wininit.ini, line by line in file order, duplicates
+// included ("NUL=path" deletes, "target=source" renames replacing an
+// existing target); an entry with a name that is not in 8.3 form is ignored,
+// as the real-mode processor cannot see long names; afterwards the file is
+// renamed to wininit.bak. The move list is cleared either way.
+void Restart();
+
+// ---- Console ----
+// Whether "CONIN$" can be opened (false: CreateFileA fails with
+// ERROR_INVALID_HANDLE, as with no terminal at all).
+void SetConsoleAvailable(bool available);
+// Input records that ReadConsoleInputA returns one by one. When the queue is
+// empty a read fails (a real console would block; a test must not).
+void QueueInput(const INPUT_RECORD& record);
+int QueuedInputCount();
+// The console input mode as the program left it (initially
+// ENABLE_PROCESSED_INPUT | ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT).
+DWORD ConsoleInputMode();
+// The modes set by each SetConsoleMode call, in order.
+std::vector<DWORD> ConsoleModeHistory();
+// Everything printed through Print(), exactly as the program formatted it.
+std::string ConsoleOutput();
+
+}  // namespace sim
+
+#endif  // WORMSWEEP_PLATFORM_SIM_SIM_CONTROL_H_

@@ -1,0 +1,50 @@
+// What the parts of the simulated Windows share with each other; not for
+// tests (they use sim_control.h) and not for the program.
+#ifndef WORMSWEEP_PLATFORM_SIM_SIM_INTERNAL_H_
+#define WORMSWEEP_PLATFORM_SIM_SIM_INTERNAL_H_
+
+#include <string>
+
+#include "platform/sim/sim_control.h"
+#include "platform/sim/sim_windows.h"
+
+namespace sim {
+namespace internal {
+
+// Every simulated API function calls this first with its own Win32 name. It
+// counts the call and returns true, with the armed error in *error, when the
+// call must fail.
+bool InjectedFailure(const char* function, DWORD* error);
+
+// The calling thread's last-error code (SetLastError).
+void SetError(DWORD error);
+
+bool IsNt();
+bool IsAdministrator();
+// The Windows directory as set (no trailing backslash unless it is a root).
+std::string WindowsDirectory();
+
+// Upper-cases ASCII letters only, as Windows' case-insensitive names do for
+// the characters this program deals with.
+std::string UpperAscii(const std::string& text);
+
+// Per-part resets, called by sim::Reset() in this order.
+void ResetFaults();
+void ResetRegistry();
+void ResetFiles();  // empty, no drives; Reset() then adds C: and directories
+void ResetConsole();
+
+// The console's input device, reached through CreateFileA("CONIN$") and
+// CloseHandle, which the file part owns.
+HANDLE OpenConsoleInput();  // INVALID_HANDLE_VALUE when not available
+bool IsConsoleHandle(HANDLE handle);
+void CloseConsoleHandle(HANDLE handle);
+void CloseAllConsoleHandles();
+
+// Output captured from Print().
+void AppendConsoleOutput(const std::string& text);
+
+}  // namespace internal
+}  // namespace sim
+
+#endif  // WORMSWEEP_PLATFORM_SIM_SIM_INTERNAL_H_

@@ -1,0 +1,30 @@
+// Giving back file types that a worm took over in HKEY_CLASSES_ROOT. Every
+// failure here is silent: the operation goes on with the next item or ends.
+#ifndef WORMSWEEP_PRIMITIVES_FILE_TYPE_REPAIR_H_
+#define WORMSWEEP_PRIMITIVES_FILE_TYPE_REPAIR_H_
+
+#include "platform/windows_api.h"
+
+// The command with which Windows opens executables.
+extern const char StandardOpenCommand[];
+// Below HKEY_CLASSES_ROOT.
+extern const char kExecutableOpenCommandKey[];
+
+// `extensions` and `types` are semicolon lists (".jpg;.jpeg;", every item
+// followed by ';'). Links each existing extension to the first type of
+// `types` that exists, or empties its link when none does. Extensions that
+// do not exist are not created.
+void RepairAssociation(const char* extensions, const char* types);
+
+// Empties the default value of HKEY_CLASSES_ROOT\<name> if the key exists.
+void ClearTypeDefault(const char* name);
+
+// Writes StandardOpenCommand as the default value of `key` (the open command
+// key, opened by the caller with KEY_READ | KEY_WRITE) and closes `key`.
+void ResetOpenCommand(HKEY key);
+
+// The closing check of a run: repairs the executable open command when it
+// differs from StandardOpenCommand. Prints nothing.
+void CheckOpenCommand();
+
+#endif  // WORMSWEEP_PRIMITIVES_FILE_TYPE_REPAIR_H_

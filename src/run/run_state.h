@@ -1,0 +1,14 @@
+#ifndef WORMSWEEP_RUN_RUN_STATE_H_
+#define WORMSWEEP_RUN_RUN_STATE_H_
+
+// What the cleaners tell the end of the run. Owned by CleaningRun for the
+// whole run and handed to each cleaner by reference.
+struct RunState {
+  // Still true when no cleaner has found its worm.
+  bool NothingToClean;
+  // Set when a removal was scheduled for the next system start; never reset,
+  // so every later cleaner's report advises the restart.
+  bool RestartNeeded;
+};
+
+#endif  // WORMSWEEP_RUN_RUN_STATE_H_
