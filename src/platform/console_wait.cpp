@@ -64,17 +64,18 @@ void WaitForKeyPress() {
     CloseHandle(input);
     return;
   }
-  if (SetConsoleMode(input, 0)) {
-    for (;;) {
-      INPUT_RECORD record;
-      DWORD recordsRead = 0;
-      if (!ReadConsoleInputA(input, &record, 1, &recordsRead) ||
-          recordsRead != 1) {
-        break;
-      }
-      if (KeyEndsWait(record)) break;
+  // A console that refuses mode 0 still delivers its key records; the user
+  // still gets the time to read the report.
+  bool modeChanged = SetConsoleMode(input, 0) != FALSE;
+  for (;;) {
+    INPUT_RECORD record;
+    DWORD recordsRead = 0;
+    if (!ReadConsoleInputA(input, &record, 1, &recordsRead) ||
+        recordsRead != 1) {
+      break;
     }
-    SetConsoleMode(input, previousMode);
+    if (KeyEndsWait(record)) break;
   }
+  if (modeChanged) SetConsoleMode(input, previousMode);
   CloseHandle(input);
 }

@@ -5,6 +5,7 @@
 #ifndef WORMSWEEP_PLATFORM_SIM_SIM_WINDOWS_H_
 #define WORMSWEEP_PLATFORM_SIM_SIM_WINDOWS_H_
 
+#include <stddef.h>
 #include <stdint.h>
 
 #define WINAPI

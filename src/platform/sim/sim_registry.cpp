@@ -1,0 +1,579 @@
+// The simulated registry: three roots of case-insensitive keys holding typed
+// values, reached through numbered key handles.
+#include <string.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/sim/sim_control.h"
+#include "platform/sim/sim_internal.h"
+
+namespace {
+
+// Win32 codes that the program never names, so the API header leaves out.
+const LONG kErrorBadPathname = 161;
+const LONG kErrorNoAccess = 998;
+
+// Key handles live apart from the file and console handles, and are never
+// handed out twice, so that a stale handle is caught rather than reused.
+const uintptr_t kFirstKeyHandle = 0x10000000;
+
+struct Value {
+  std::string name;
+  DWORD type;
+  std::string data;
+};
+
+struct Key {
+  std::string name;
+  std::vector<Value> values;  // in creation order
+  // By upper-cased name, which also gives the case-insensitive order.
+  std::map<std::string, std::shared_ptr<Key>> subkeys;
+  std::weak_ptr<Key> parent;  // none for a root
+  bool deleted = false;
+};
+
+struct OpenKey {
+  std::shared_ptr<Key> key;
+  REGSAM access;
+};
+
+struct RegistryState {
+  std::shared_ptr<Key> classesRoot;
+  std::shared_ptr<Key> currentUser;
+  std::shared_ptr<Key> localMachine;
+  std::map<uintptr_t, OpenKey> handles;
+};
+
+RegistryState g_registry;
+uintptr_t g_nextKeyHandle = kFirstKeyHandle;
+
+struct RootName {
+  HKEY root;
+  const char* name;
+};
+
+const RootName kRootNames[] = {
+    {HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT"},
+    {HKEY_CURRENT_USER, "HKEY_CURRENT_USER"},
+    {HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE"},
+};
+
+std::shared_ptr<Key> RootKey(HKEY root) {
+  if (root == HKEY_CLASSES_ROOT) return g_registry.classesRoot;
+  if (root == HKEY_CURRENT_USER) return g_registry.currentUser;
+  if (root == HKEY_LOCAL_MACHINE) return g_registry.localMachine;
+  return std::shared_ptr<Key>();
+}
+
+bool IsRootHandle(HKEY key) { return RootKey(key) != NULL; }
+
+// Resolves a handle to its open key; the roots are always open with every
+// right. Returns the error for an unknown handle or a deleted key.
+LONG Resolve(HKEY handle, OpenKey* open) {
+  std::shared_ptr<Key> root = RootKey(handle);
+  if (root) {
+    *open = OpenKey{root, KEY_ALL_ACCESS};
+    return ERROR_SUCCESS;
+  }
+  std::map<uintptr_t, OpenKey>::const_iterator found =
+      g_registry.handles.find(reinterpret_cast<uintptr_t>(handle));
+  if (found == g_registry.handles.end()) return ERROR_INVALID_HANDLE;
+  if (found->second.key->deleted) return ERROR_KEY_DELETED;
+  *open = found->second;
+  return ERROR_SUCCESS;
+}
+
+// The 9x line has no security on the registry; NT checks each operation
+// against the rights the handle was opened with.
+bool Grants(const OpenKey& open, REGSAM needed) {
+  if (!sim::internal::IsNt()) return true;
+  return (open.access & needed) == needed;
+}
+
+HKEY NewHandle(const std::shared_ptr<Key>& key, REGSAM access) {
+  uintptr_t handle = g_nextKeyHandle;
+  g_nextKeyHandle += 4;
+  g_registry.handles[handle] = OpenKey{key, access};
+  return reinterpret_cast<HKEY>(handle);
+}
+
+// The names of a backslash-separated path below a key; empty names between
+// backslashes do not count, so "" names the key itself.
+std::vector<std::string> PathNames(const std::string& path) {
+  std::vector<std::string> names;
+  size_t start = 0;
+  while (start <= path.size()) {
+    size_t end = path.find('\\', start);
+    if (end == std::string::npos) end = path.size();
+    if (end > start) names.push_back(path.substr(start, end - start));
+    start = end + 1;
+  }
+  return names;
+}
+
+// A path as the API takes it: NULL is the key itself, and a path below a key
+// must not start with a backslash.
+LONG SplitPath(LPCSTR path, std::vector<std::string>* names) {
+  names->clear();
+  if (path == NULL) return ERROR_SUCCESS;
+  if (path[0] == '\\') return kErrorBadPathname;
+  *names = PathNames(path);
+  return ERROR_SUCCESS;
+}
+
+std::shared_ptr<Key> FindSubkey(const Key& key, const std::string& name) {
+  std::map<std::string, std::shared_ptr<Key>>::const_iterator found =
+      key.subkeys.find(sim::internal::UpperAscii(name));
+  return found == key.subkeys.end() ? std::shared_ptr<Key>() : found->second;
+}
+
+std::shared_ptr<Key> FindPath(std::shared_ptr<Key> key,
+                              const std::vector<std::string>& names) {
+  for (size_t i = 0; key && i < names.size(); ++i) {
+    key = FindSubkey(*key, names[i]);
+  }
+  return key;
+}
+
+// Walks down the path, creating what is missing; tells whether anything was.
+std::shared_ptr<Key> CreatePath(std::shared_ptr<Key> key,
+                                const std::vector<std::string>& names,
+                                bool* created) {
+  *created = false;
+  for (size_t i = 0; i < names.size(); ++i) {
+    std::shared_ptr<Key>& slot =
+        key->subkeys[sim::internal::UpperAscii(names[i])];
+    if (!slot) {
+      slot = std::make_shared<Key>();
+      slot->name = names[i];
+      slot->parent = key;
+      *created = true;
+    }
+    key = slot;
+  }
+  return key;
+}
+
+Value* FindValue(Key* key, LPCSTR name) {
+  std::string upper = sim::internal::UpperAscii(name == NULL ? "" : name);
+  for (size_t i = 0; i < key->values.size(); ++i) {
+    if (sim::internal::UpperAscii(key->values[i].name) == upper) {
+      return &key->values[i];
+    }
+  }
+  return NULL;
+}
+
+void MarkDeleted(Key* key) {
+  key->deleted = true;
+  key->parent.reset();
+  for (auto& subkey : key->subkeys) MarkDeleted(subkey.second.get());
+  key->subkeys.clear();
+}
+
+// The 9x line stores a text value up to its first NUL whatever size it is
+// given (the NT line stores the size given). Where the data holds no NUL,
+// 9x would read on past the caller's buffer; the NUL it finds there is added
+// instead.
+std::string StoredBytes(DWORD type, const BYTE* data, DWORD size) {
+  std::string bytes;
+  if (size > 0) bytes.assign(reinterpret_cast<const char*>(data), size);
+  if (type != REG_SZ || sim::internal::IsNt()) return bytes;
+  size_t nul = bytes.find('\0');
+  if (nul == std::string::npos) return bytes + std::string(1, '\0');
+  return bytes.substr(0, nul + 1);
+}
+
+void StoreValue(Key* key, const std::string& name, DWORD type,
+                const std::string& data) {
+  Value* value = FindValue(key, name.c_str());
+  if (value == NULL) {
+    key->values.push_back(Value{name, type, data});
+  } else {
+    value->type = type;
+    value->data = data;
+  }
+}
+
+// Hands out value data the way RegQueryValueExA and RegEnumValueA do: the
+// size alone when there is no buffer, ERROR_MORE_DATA with the size needed
+// when the buffer is too small, the bytes exactly as stored otherwise.
+LONG CopyData(const Value& value, LPDWORD type, LPBYTE data, LPDWORD dataSize) {
+  if (data != NULL && dataSize == NULL) return ERROR_INVALID_PARAMETER;
+  if (type != NULL) *type = value.type;
+  DWORD needed = static_cast<DWORD>(value.data.size());
+  if (data != NULL && *dataSize < needed) {
+    *dataSize = needed;
+    return ERROR_MORE_DATA;
+  }
+  if (data != NULL && needed > 0) memcpy(data, value.data.data(), needed);
+  if (dataSize != NULL) *dataSize = needed;
+  return ERROR_SUCCESS;
+}
+
+// Copies a name with its NUL into a buffer of `capacity` characters.
+bool CopyName(const std::string& name, LPSTR buffer, DWORD capacity) {
+  if (name.size() >= capacity) return false;
+  memcpy(buffer, name.c_str(), name.size() + 1);
+  return true;
+}
+
+const char* TypeName(DWORD type) {
+  switch (type) {
+    case REG_NONE:
+      return "REG_NONE";
+    case REG_SZ:
+      return "REG_SZ";
+    case REG_EXPAND_SZ:
+      return "REG_EXPAND_SZ";
+    case REG_BINARY:
+      return "REG_BINARY";
+    case REG_DWORD:
+      return "REG_DWORD";
+    case REG_MULTI_SZ:
+      return "REG_MULTI_SZ";
+    default:
+      return NULL;
+  }
+}
+
+// Printable ASCII as it is, everything else (NULs included) as \xNN, so that
+// every byte of the data shows.
+std::string QuotedBytes(const std::string& bytes) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string quoted = "\"";
+  for (unsigned char c : bytes) {
+    if (c >= 0x20 && c < 0x7F && c != '"' && c != '\\') {
+      quoted += static_cast<char>(c);
+    } else {
+      quoted += "\\x";
+      quoted += kHex[c >> 4];
+      quoted += kHex[c & 0x0F];
+    }
+  }
+  quoted += "\"";
+  return quoted;
+}
+
+void DumpKey(const Key& key, const std::string& path, std::string* dump) {
+  *dump += path + "\n";
+  std::map<std::string, const Value*> sortedValues;
+  for (const Value& value : key.values) {
+    sortedValues[sim::internal::UpperAscii(value.name)] = &value;
+  }
+  for (const auto& entry : sortedValues) {
+    const Value& value = *entry.second;
+    const char* typeName = TypeName(value.type);
+    *dump += path + " : " + QuotedBytes(value.name) + " = " +
+             (typeName != NULL ? std::string(typeName)
+                               : "type " + std::to_string(value.type)) +
+             " " + QuotedBytes(value.data) + "\n";
+  }
+  for (const auto& subkey : key.subkeys) {
+    DumpKey(*subkey.second, path + "\\" + subkey.second->name, dump);
+  }
+}
+
+std::shared_ptr<Key> ControlKey(HKEY root, const std::string& path) {
+  std::shared_ptr<Key> rootKey = RootKey(root);
+  if (!rootKey) return rootKey;
+  return FindPath(rootKey, PathNames(path));
+}
+
+std::shared_ptr<Key> ControlCreate(HKEY root, const std::string& path) {
+  std::shared_ptr<Key> rootKey = RootKey(root);
+  if (!rootKey) return rootKey;
+  bool created = false;
+  return CreatePath(rootKey, PathNames(path), &created);
+}
+
+}  // namespace
+
+namespace sim {
+namespace internal {
+
+void ResetRegistry() {
+  g_registry = RegistryState();
+  g_registry.classesRoot = std::make_shared<Key>();
+  g_registry.currentUser = std::make_shared<Key>();
+  g_registry.localMachine = std::make_shared<Key>();
+}
+
+}  // namespace internal
+
+void CreateKey(HKEY root, const std::string& path) {
+  ControlCreate(root, path);
+}
+
+void SetStringValue(HKEY root, const std::string& path, const std::string& name,
+                    const std::string& text) {
+  std::shared_ptr<Key> key = ControlCreate(root, path);
+  if (key) StoreValue(key.get(), name, REG_SZ, text + std::string(1, '\0'));
+}
+
+void SetRawValue(HKEY root, const std::string& path, const std::string& name,
+                 DWORD type, const std::string& data) {
+  std::shared_ptr<Key> key = ControlCreate(root, path);
+  if (key) StoreValue(key.get(), name, type, data);
+}
+
+bool KeyExists(HKEY root, const std::string& path) {
+  return ControlKey(root, path) != NULL;
+}
+
+bool ValueExists(HKEY root, const std::string& path, const std::string& name) {
+  std::shared_ptr<Key> key = ControlKey(root, path);
+  return key && FindValue(key.get(), name.c_str()) != NULL;
+}
+
+std::string ValueData(HKEY root, const std::string& path,
+                      const std::string& name) {
+  std::shared_ptr<Key> key = ControlKey(root, path);
+  if (!key) return std::string();
+  const Value* value = FindValue(key.get(), name.c_str());
+  return value == NULL ? std::string() : value->data;
+}
+
+std::string RegistryDump() {
+  std::string dump;
+  for (const RootName& root : kRootNames) {
+    DumpKey(*RootKey(root.root), root.name, &dump);
+  }
+  return dump;
+}
+
+int OpenKeyCount() { return static_cast<int>(g_registry.handles.size()); }
+
+}  // namespace sim
+
+LONG WINAPI RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM access,
+                          PHKEY result) {
+  (void)options;
+  DWORD injected = 0;
+  if (sim::internal::InjectedFailure("RegOpenKeyExA", &injected)) {
+    if (result != NULL) *result = NULL;
+    return static_cast<LONG>(injected);
+  }
+  if (result == NULL) return ERROR_INVALID_PARAMETER;
+  *result = NULL;
+  OpenKey parent;
+  LONG error = Resolve(key, &parent);
+  if (error != ERROR_SUCCESS) return error;
+  std::vector<std::string> names;
+  error = SplitPath(subKey, &names);
+  if (error != ERROR_SUCCESS) return error;
+  std::shared_ptr<Key> found = FindPath(parent.key, names);
+  if (!found) return ERROR_FILE_NOT_FOUND;
+  *result = NewHandle(found, access);
+  return ERROR_SUCCESS;
+}
+
+LONG WINAPI RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved,
+                            LPSTR keyClass, DWORD options, REGSAM access,
+                            LPSECURITY_ATTRIBUTES security, PHKEY result,
+                            LPDWORD disposition) {
+  (void)reserved;
+  (void)keyClass;
+  (void)options;
+  (void)security;
+  DWORD injected = 0;
+  if (sim::internal::InjectedFailure("RegCreateKeyExA", &injected)) {
+    if (result != NULL) *result = NULL;
+    return static_cast<LONG>(injected);
+  }
+  if (result == NULL) return ERROR_INVALID_PARAMETER;
+  *result = NULL;
+  OpenKey parent;
+  LONG error = Resolve(key, &parent);
+  if (error != ERROR_SUCCESS) return error;
+  std::vector<std::string> names;
+  error = SplitPath(subKey, &names);
+  if (error != ERROR_SUCCESS) return error;
+  bool created = false;
+  std::shared_ptr<Key> opened = CreatePath(parent.key, names, &created);
+  *result = NewHandle(opened, access);
+  if (disposition != NULL) {
+    *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
+  }
+  return ERROR_SUCCESS;
+}
+
+LONG WINAPI RegCloseKey(HKEY key) {
+  DWORD injected = 0;
+  if (sim::internal::InjectedFailure("RegCloseKey", &injected)) {
+    return static_cast<LONG>(injected);
+  }
+  if (IsRootHandle(key)) return ERROR_SUCCESS;
+  if (g_registry.handles.erase(reinterpret_cast<uintptr_t>(key)) == 0) {
+    return ERROR_INVALID_HANDLE;
+  }
+  return ERROR_SUCCESS;
+}
+
+LONG WINAPI RegDeleteKeyA(HKEY key, LPCSTR subKey) {
+  DWORD injected = 0;
+  if (sim::internal::InjectedFailure("RegDeleteKeyA", &injected)) {
+    return static_cast<LONG>(injected);
+  }
+  OpenKey parent;
+  LONG error = Resolve(key, &parent);
+  if (error != ERROR_SUCCESS) return error;
+  if (subKey == NULL) return ERROR_INVALID_PARAMETER;
+  std::vector<std::string> names;
+  error = SplitPath(subKey, &names);
+  if (error != ERROR_SUCCESS) return error;
+  // An empty path deletes the key of the handle itself.
+  std::shared_ptr<Key> target = FindPath(parent.key, names);
+  if (!target) return ERROR_FILE_NOT_FOUND;
+  std::shared_ptr<Key> container = target->parent.lock();
+  if (!container) return ERROR_ACCESS_DENIED;  // a root stays
+  if (sim::internal::IsNt() && !target->subkeys.empty()) {
+    return ERROR_ACCESS_DENIED;
+  }
+  container->subkeys.erase(sim::internal::UpperAscii(target->name));
+  MarkDeleted(target.get());
+  return ERROR_SUCCESS;
+}
+
+LONG WINAPI RegDeleteValueA(HKEY key, LPCSTR valueName) {
+  DWORD injected = 0;
+  if (sim::internal::InjectedFailure("RegDeleteValueA", &injected)) {
+    return static_cast<LONG>(injected);
+  }
+  OpenKey open;
+  LONG error = Resolve(key, &open);
+  if (error != ERROR_SUCCESS) return error;
+  if (!Grants(open, KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
+  Value* value = FindValue(open.key.get(), valueName);
+  if (value == NULL) return ERROR_FILE_NOT_FOUND;
+  open.key->values.erase(open.key->values.begin() +
+                         (value - open.key->values.data()));
+  return ERROR_SUCCESS;
+}
+
+LONG WINAPI RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved,
+                             LPDWORD type, LPBYTE data, LPDWORD dataSize) {
+  DWORD injected = 0;
+  if (sim::internal::InjectedFailure("RegQueryValueExA", &injected)) {
+    return static_cast<LONG>(injected);
+  }
+  OpenKey open;
+  LONG error = Resolve(key, &open);
+  if (error != ERROR_SUCCESS) return error;
+  if (reserved != NULL) return ERROR_INVALID_PARAMETER;
+  if (!Grants(open, KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
+  const Value* value = FindValue(open.key.get(), valueName);
+  if (value == NULL) return ERROR_FILE_NOT_FOUND;
+  return CopyData(*value, type, data, dataSize);
+}
+
+LONG WINAPI RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved,
+                           DWORD type, const BYTE* data, DWORD dataSize) {
+  (void)reserved;
+  DWORD injected = 0;
+  if (sim::internal::InjectedFailure("RegSetValueExA", &injected)) {
+    return static_cast<LONG>(injected);
+  }
+  OpenKey open;
+  LONG error = Resolve(key, &open);
+  if (error != ERROR_SUCCESS) return error;
+  if (!Grants(open, KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
+  if (data == NULL && dataSize > 0) return kErrorNoAccess;
+  StoreValue(open.key.get(), valueName == NULL ? "" : valueName, type,
+             StoredBytes(type, data, dataSize));
+  return ERROR_SUCCESS;
+}
+
+LONG WINAPI RegQueryInfoKeyA(HKEY key, LPSTR keyClass, LPDWORD classLength,
+                             LPDWORD reserved, LPDWORD subKeys,
+                             LPDWORD maxSubKeyLength, LPDWORD maxClassLength,
+                             LPDWORD values, LPDWORD maxValueNameLength,
+                             LPDWORD maxValueLength, LPDWORD securityDescriptor,
+                             PFILETIME lastWriteTime) {
+  DWORD injected = 0;
+  if (sim::internal::InjectedFailure("RegQueryInfoKeyA", &injected)) {
+    return static_cast<LONG>(injected);
+  }
+  OpenKey open;
+  LONG error = Resolve(key, &open);
+  if (error != ERROR_SUCCESS) return error;
+  if (reserved != NULL) return ERROR_INVALID_PARAMETER;
+  if (keyClass != NULL && classLength == NULL) return ERROR_INVALID_PARAMETER;
+  if (!Grants(open, KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
+  const Key& queried = *open.key;
+  // No key here has a class.
+  if (keyClass != NULL && *classLength > 0) keyClass[0] = '\0';
+  if (classLength != NULL) *classLength = 0;
+  if (maxClassLength != NULL) *maxClassLength = 0;
+  DWORD longestSubkey = 0;
+  for (const auto& subkey : queried.subkeys) {
+    if (subkey.second->name.size() > longestSubkey) {
+      longestSubkey = static_cast<DWORD>(subkey.second->name.size());
+    }
+  }
+  DWORD longestName = 0;
+  DWORD longestData = 0;
+  for (const Value& value : queried.values) {
+    if (value.name.size() > longestName) {
+      longestName = static_cast<DWORD>(value.name.size());
+    }
+    if (value.data.size() > longestData) {
+      longestData = static_cast<DWORD>(value.data.size());
+    }
+  }
+  if (subKeys != NULL) *subKeys = static_cast<DWORD>(queried.subkeys.size());
+  if (maxSubKeyLength != NULL) *maxSubKeyLength = longestSubkey;
+  if (values != NULL) *values = static_cast<DWORD>(queried.values.size());
+  if (maxValueNameLength != NULL) *maxValueNameLength = longestName;
+  if (maxValueLength != NULL) *maxValueLength = longestData;
+  if (securityDescriptor != NULL) *securityDescriptor = 0;
+  if (lastWriteTime != NULL) {
+    lastWriteTime->dwLowDateTime = 0;
+    lastWriteTime->dwHighDateTime = 0;
+  }
+  return ERROR_SUCCESS;
+}
+
+LONG WINAPI RegEnumValueA(HKEY key, DWORD index, LPSTR valueName,
+                          LPDWORD valueNameLength, LPDWORD reserved,
+                          LPDWORD type, LPBYTE data, LPDWORD dataSize) {
+  DWORD injected = 0;
+  if (sim::internal::InjectedFailure("RegEnumValueA", &injected)) {
+    return static_cast<LONG>(injected);
+  }
+  OpenKey open;
+  LONG error = Resolve(key, &open);
+  if (error != ERROR_SUCCESS) return error;
+  if (valueName == NULL || valueNameLength == NULL || reserved != NULL) {
+    return ERROR_INVALID_PARAMETER;
+  }
+  if (!Grants(open, KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
+  if (index >= open.key->values.size()) return ERROR_NO_MORE_ITEMS;
+  const Value& value = open.key->values[index];
+  if (!CopyName(value.name, valueName, *valueNameLength)) {
+    return ERROR_MORE_DATA;
+  }
+  *valueNameLength = static_cast<DWORD>(value.name.size());
+  return CopyData(value, type, data, dataSize);
+}
+
+LONG WINAPI RegEnumKeyA(HKEY key, DWORD index, LPSTR name, DWORD nameSize) {
+  DWORD injected = 0;
+  if (sim::internal::InjectedFailure("RegEnumKeyA", &injected)) {
+    return static_cast<LONG>(injected);
+  }
+  OpenKey open;
+  LONG error = Resolve(key, &open);
+  if (error != ERROR_SUCCESS) return error;
+  if (name == NULL) return ERROR_INVALID_PARAMETER;
+  if (!Grants(open, KEY_ENUMERATE_SUB_KEYS)) return ERROR_ACCESS_DENIED;
+  if (index >= open.key->subkeys.size()) return ERROR_NO_MORE_ITEMS;
+  std::map<std::string, std::shared_ptr<Key>>::const_iterator subkey =
+      open.key->subkeys.begin();
+  for (DWORD i = 0; i < index; ++i) ++subkey;
+  if (!CopyName(subkey->second->name, name, nameSize)) return ERROR_MORE_DATA;
+  return ERROR_SUCCESS;
+}
