@@ -1,0 +1,127 @@
+# Windows build: the product wormsweep.exe for every 32-bit Windows from 95
+# and NT 4.0 on, its size and import check, and the platform contract tests
+# run under Wine.
+enable_language(RC)
+
+find_program(WORMSWEEP_OBJDUMP NAMES ${CMAKE_OBJDUMP} i686-w64-mingw32-objdump
+  REQUIRED)
+find_program(WORMSWEEP_BASH bash REQUIRED)
+
+set(WORMSWEEP_WARNING_FLAGS -Wall -Wextra -Werror)
+
+# --- The product ------------------------------------------------------------
+
+file(GLOB WORMSWEEP_WIN32_SOURCES CONFIGURE_DEPENDS
+  ${CMAKE_SOURCE_DIR}/src/platform/*_win32.cpp)
+
+add_executable(wormsweep
+  ${CMAKE_SOURCE_DIR}/src/main.cpp
+  ${WORMSWEEP_LOGIC_SOURCES}
+  ${WORMSWEEP_PLATFORM_COMMON_SOURCES}
+  ${WORMSWEEP_WIN32_SOURCES}
+  ${CMAKE_SOURCE_DIR}/res/wormsweep.rc)
+target_include_directories(wormsweep PRIVATE ${CMAKE_SOURCE_DIR}/src)
+
+# Small and self-contained: no C++ runtime DLLs, nothing the oldest targets
+# lack. -include stdio.h keeps msvcrt's printf: libstdc++'s headers would
+# otherwise switch back to MinGW's own, which triples the size and imports
+# locale functions. Thread-safe statics would pull in winpthreads, which
+# needs AddVectoredExceptionHandler (Windows XP and later).
+# No -fdata-sections: MinGW's GCC then gives every zero-initialized global a
+# .data$ section of its own, stored in the file byte by byte, so a 32 KiB
+# buffer costs 32 KiB of exe. Without exceptions the unwind tables serve
+# nothing once the exe is stripped.
+target_compile_options(wormsweep PRIVATE
+  $<$<COMPILE_LANGUAGE:CXX>:${WORMSWEEP_WARNING_FLAGS}>
+  $<$<COMPILE_LANGUAGE:CXX>:-Os>
+  $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions>
+  $<$<COMPILE_LANGUAGE:CXX>:-fno-rtti>
+  $<$<COMPILE_LANGUAGE:CXX>:-fno-threadsafe-statics>
+  $<$<COMPILE_LANGUAGE:CXX>:-fno-asynchronous-unwind-tables>
+  $<$<COMPILE_LANGUAGE:CXX>:-ffunction-sections>
+  "$<$<COMPILE_LANGUAGE:CXX>:SHELL:-include stdio.h>")
+target_compile_definitions(wormsweep PRIVATE
+  $<$<COMPILE_LANGUAGE:CXX>:__USE_MINGW_ANSI_STDIO=0>)
+# Subsystem version 4.0: Windows 95 and NT 4.0 refuse to start a program
+# that asks for a newer one.
+target_link_options(wormsweep PRIVATE
+  -s -static -mconsole
+  -Wl,--gc-sections
+  -Wl,--major-subsystem-version,4
+  -Wl,--minor-subsystem-version,0
+  -Wl,--no-insert-timestamp)
+set_property(SOURCE ${CMAKE_SOURCE_DIR}/res/wormsweep.rc APPEND PROPERTY
+  OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/res/wormsweep.manifest)
+
+set(WORMSWEEP_MAX_EXE_BYTES 32768)
+add_test(NAME exe_check
+  COMMAND ${WORMSWEEP_BASH} ${CMAKE_SOURCE_DIR}/tools/check_exe.sh
+    --objdump ${WORMSWEEP_OBJDUMP}
+    --allowed ${CMAKE_SOURCE_DIR}/tools/win95-nt4-imports.txt
+    --max-bytes ${WORMSWEEP_MAX_EXE_BYTES}
+    $<TARGET_FILE:wormsweep>)
+set_tests_properties(exe_check PROPERTIES LABELS build)
+
+# The check must also catch what it is there to catch.
+add_test(NAME exe_check_self_test
+  COMMAND ${WORMSWEEP_BASH} ${CMAKE_SOURCE_DIR}/tools/check_exe_test.sh
+    ${WORMSWEEP_OBJDUMP} ${CMAKE_SOURCE_DIR}/tools/check_exe.sh
+    $<TARGET_FILE:wormsweep> ${WORMSWEEP_MAX_EXE_BYTES})
+set_tests_properties(exe_check_self_test PROPERTIES LABELS build)
+
+# --- Platform contract tests under Wine -------------------------------------
+
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest
+  EXCLUDE_FROM_ALL)
+
+file(GLOB WORMSWEEP_CONTRACT_TEST_SOURCES CONFIGURE_DEPENDS
+  ${CMAKE_SOURCE_DIR}/tests/contract/*_test.cpp)
+add_executable(contract_tests ${WORMSWEEP_CONTRACT_TEST_SOURCES}
+  ${CMAKE_SOURCE_DIR}/tests/contract/wine_main.cpp)
+target_include_directories(contract_tests PRIVATE
+  ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)
+target_compile_options(contract_tests PRIVATE ${WORMSWEEP_WARNING_FLAGS})
+target_link_libraries(contract_tests PRIVATE gtest)
+# Without -static the exe looks for libstdc++ and winpthread DLLs that Wine
+# does not have.
+target_link_options(contract_tests PRIVATE -static)
+
+# Every Wine test starts from a copy of one prefix made once per test run;
+# the tests that need it require the fixture `wine_template` and get
+# WORMSWEEP_WINE_ENVIRONMENT.
+set(WORMSWEEP_WINE_LIB ${CMAKE_SOURCE_DIR}/tests/wine/lib.sh)
+set(WORMSWEEP_WINE_TEMPLATE ${CMAKE_BINARY_DIR}/wine/template)
+set(WORMSWEEP_WINE_ENVIRONMENT
+  WS_WINE_TEMPLATE=${WORMSWEEP_WINE_TEMPLATE}
+  WS_WINE_WORK=${CMAKE_BINARY_DIR}/wine/work)
+
+add_test(NAME wine_template
+  COMMAND ${WORMSWEEP_BASH} ${WORMSWEEP_WINE_LIB} make-template
+    ${WORMSWEEP_WINE_TEMPLATE})
+set_tests_properties(wine_template PROPERTIES
+  FIXTURES_SETUP wine_template LABELS wine TIMEOUT 300)
+
+foreach(line nt 9x)
+  add_test(NAME contract_${line}
+    COMMAND ${WORMSWEEP_BASH} ${CMAKE_SOURCE_DIR}/tests/wine/run_contract.sh
+      ${line} $<TARGET_FILE:contract_tests>)
+  set_tests_properties(contract_${line} PROPERTIES
+    FIXTURES_REQUIRED wine_template LABELS contract TIMEOUT 600
+    ENVIRONMENT "${WORMSWEEP_WINE_ENVIRONMENT}")
+endforeach()
+
+# The 9x run is only worth something if the program notices a prefix that
+# still reports the NT line: ask for 9x where Wine reports NT.
+add_test(NAME contract_line_check
+  COMMAND ${WORMSWEEP_BASH} ${CMAKE_SOURCE_DIR}/tests/wine/run_contract.sh
+    --expect-wrong-line nt $<TARGET_FILE:contract_tests> --line=9x)
+set_tests_properties(contract_line_check PROPERTIES
+  FIXTURES_REQUIRED wine_template LABELS contract TIMEOUT 300
+  ENVIRONMENT "${WORMSWEEP_WINE_ENVIRONMENT}")
+
+# The end-to-end tests run the product under Wine; they find it as the target
+# `wormsweep` or through WORMSWEEP_EXE.
+set(WORMSWEEP_EXE $<TARGET_FILE:wormsweep>)
+include(${CMAKE_SOURCE_DIR}/tests/e2e/e2e.cmake OPTIONAL)

@@ -1,0 +1,102 @@
+#!/usr/bin/env bash
+# Checks that wormsweep.exe can still start on the oldest Windows it is for:
+# a 32-bit console program for subsystem 4.0 that imports only from
+# KERNEL32, ADVAPI32 and msvcrt, only functions of the allowlist, and stays
+# within its size budget.
+#
+# check_exe.sh --objdump OBJDUMP --allowed LIST --max-bytes N EXE
+# Prints every problem found and exits 1 if there is any, 2 on bad usage.
+set -u
+
+usage() {
+  echo "usage: $0 --objdump OBJDUMP --allowed LIST --max-bytes N EXE" >&2
+  exit 2
+}
+
+objdump=""
+allowed=""
+max_bytes=""
+exe=""
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --objdump) objdump="${2-}"; shift 2 || usage ;;
+    --allowed) allowed="${2-}"; shift 2 || usage ;;
+    --max-bytes) max_bytes="${2-}"; shift 2 || usage ;;
+    -*) usage ;;
+    *) [ -z "$exe" ] || usage; exe="$1"; shift ;;
+  esac
+done
+[ -n "$objdump" ] && [ -n "$allowed" ] && [ -n "$exe" ] || usage
+case "$max_bytes" in ''|*[!0-9]*) usage ;; esac
+[ -f "$exe" ] || { echo "$exe: no such file" >&2; exit 2; }
+[ -f "$allowed" ] || { echo "$allowed: no such file" >&2; exit 2; }
+
+problems=0
+problem() {
+  echo "$exe: $*"
+  problems=$((problems + 1))
+}
+
+size=$(stat -c %s "$exe")
+if [ "$size" -gt "$max_bytes" ]; then
+  problem "$size bytes, over the budget of $max_bytes"
+fi
+
+if ! headers=$("$objdump" -p "$exe" 2>&1); then
+  echo "$exe: $objdump cannot read it: $headers" >&2
+  exit 1
+fi
+
+header_field() {
+  awk -v name="$1" '$1 == name { print $2; exit }' <<<"$headers"
+}
+
+[ "$(header_field Magic)" = "010b" ] || problem "not a 32-bit (PE32) program"
+major=$(header_field MajorSubsystemVersion)
+minor=$(header_field MinorSubsystemVersion)
+if [ "$major.$minor" != "4.0" ]; then
+  problem "subsystem version $major.$minor, not 4.0"
+fi
+subsystem=$(header_field Subsystem)
+if [ "$subsystem" != "00000003" ]; then
+  problem "subsystem $subsystem, not 00000003 (console)"
+fi
+
+# One "DLL function" line per import; an import by ordinal has no name and
+# cannot be checked against the list, so it counts as "#ordinal".
+imports=$(awk '
+  /^\tDLL Name: / { dll = $3; sub(/\.[dD][lL][lL]$/, "", dll); next }
+  dll != "" && /^\tvma:/ { next }
+  dll != "" && /^[ \t]*$/ { dll = ""; next }
+  dll != "" && NF >= 3 && $1 ~ /^[0-9a-f]+$/ { print toupper(dll), $3; next }
+  dll != "" { print toupper(dll), "#ordinal"; next }
+' <<<"$headers")
+
+if [ -z "$imports" ]; then
+  problem "no imports found: the import table could not be read"
+fi
+
+allowed_pairs=$(awk '
+  /^[ \t]*(#|$)/ { next }
+  NF != 2 { print "bad line " NR ": " $0 > "/dev/stderr"; exit 1 }
+  { print toupper($1), $2 }
+' "$allowed") || exit 2
+
+while read -r dll function; do
+  [ -n "$dll" ] || continue
+  case "$dll" in
+    KERNEL32|ADVAPI32|MSVCRT) ;;
+    *) problem "imports $function from $dll.dll, which is not KERNEL32," \
+         "ADVAPI32 or msvcrt"; continue ;;
+  esac
+  if ! grep -qxF "$dll $function" <<<"$allowed_pairs"; then
+    problem "imports $dll.dll $function, which is not in $allowed"
+  fi
+done <<<"$imports"
+
+if [ "$problems" -gt 0 ]; then
+  echo "$problems problem(s)"
+  exit 1
+fi
+echo "$exe: $size bytes (budget $max_bytes), subsystem 4.0 console," \
+  "$(wc -l <<<"$imports") imports, all allowed"
