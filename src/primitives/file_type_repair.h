@@ -17,6 +17,7 @@ extern const char kExecutableOpenCommandKey[];
 void RepairAssociation(const char* extensions, const char* types);
 
 // Empties the default value of HKEY_CLASSES_ROOT\<name> if the key exists.
+// An empty name names no key (not the root itself).
 void ClearTypeDefault(const char* name);
 
 // Writes StandardOpenCommand as the default value of `key` (the open command

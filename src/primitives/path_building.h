@@ -4,6 +4,8 @@
 #ifndef WORMSWEEP_PRIMITIVES_PATH_BUILDING_H_
 #define WORMSWEEP_PRIMITIVES_PATH_BUILDING_H_
 
+#include <stddef.h>
+
 #include "platform/windows_api.h"
 
 // A path or registry text in the system's ANSI code page, NUL-terminated:
@@ -15,17 +17,26 @@ typedef char PathBuffer[MAX_PATH];
 bool CopyText(const char* text, PathBuffer& result);
 
 // `base`, a backslash unless `base` already ends in one, then `name`. An
-// empty base gives "\" followed by `name`. Only the last byte of `base` is
-// looked at.
+// empty base gives "\" followed by `name`. A base ending in '/' gets a
+// backslash too. False (and `result` empty) when the result would not fit.
 bool JoinPath(const char* base, const char* name, PathBuffer& result);
 
 // The drive ("C:") of a path whose second character is a colon, otherwise the
 // empty text. Always fits.
 void DriveOf(const char* path, PathBuffer& result);
 
+// Where the last component of `path` begins: just after its last separator
+// ('\\' or '/'), or 0 when it has none.
+size_t FileNameOffset(const char* path);
+
 // `path` with its extension replaced by `ext` (a leading '.' in `ext` is
 // optional; an empty `ext` drops the extension). Both separators are
-// recognised in `path`; only the backslash is written.
+// recognised in `path`; only the backslash is written. False also when the
+// directory or the base name is longer than 255 characters.
+//
+// JoinPath, DriveOf, FileNameOffset and WithExtension read a lead byte of a
+// double-byte code page together with the byte after it, so that byte is
+// never taken for a separator, a colon or a dot.
 bool WithExtension(const char* path, const char* ext, PathBuffer& result);
 
 #endif  // WORMSWEEP_PRIMITIVES_PATH_BUILDING_H_

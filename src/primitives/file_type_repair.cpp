@@ -1,0 +1,96 @@
+#include "primitives/file_type_repair.h"
+
+#include <string.h>
+
+#include "primitives/path_building.h"
+#include "primitives/registry_text.h"
+
+const char StandardOpenCommand[] = "\"%1\" %*";
+const char kExecutableOpenCommandKey[] = "exefile\\shell\\open\\command";
+
+namespace {
+
+const size_t kMaxExtensionLength = 7;
+const size_t kMaxTypeLength = MAX_PATH - 1;
+
+// Takes the next item of the semicolon list at `cursor` into `item` and moves
+// `cursor` past it and its ';'. An item that is empty or longer than
+// `maxLength` is passed over: the empty name would open the root itself and a
+// cut name may be another key. False at the end of the list.
+bool NextListItem(const char*& cursor, size_t maxLength, PathBuffer& item) {
+  while (*cursor != '\0') {
+    const char* end = strchr(cursor, ';');
+    size_t length =
+        end != NULL ? static_cast<size_t>(end - cursor) : strlen(cursor);
+    const char* start = cursor;
+    cursor += length;
+    if (*cursor == ';') ++cursor;
+    if (length > 0 && length <= maxLength) {
+      memcpy(item, start, length);
+      item[length] = '\0';
+      return true;
+    }
+  }
+  return false;
+}
+
+void WriteDefaultIfKeyExists(const char* name, const char* text) {
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_CLASSES_ROOT, name, 0, KEY_READ | KEY_WRITE, &key) !=
+      ERROR_SUCCESS) {
+    return;
+  }
+  WriteDefaultText(key, text);
+  RegCloseKey(key);
+}
+
+}  // namespace
+
+void RepairAssociation(const char* extensions, const char* types) {
+  PathBuffer chosenType;
+  chosenType[0] = '\0';
+  PathBuffer type;
+  for (const char* cursor = types;
+       NextListItem(cursor, kMaxTypeLength, type);) {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, type, 0, KEY_READ, &key) ==
+        ERROR_SUCCESS) {
+      RegCloseKey(key);
+      CopyText(type, chosenType);
+      break;
+    }
+  }
+
+  // With no type found the extensions are unlinked (empty default value)
+  // rather than left pointing at the worm's type.
+  PathBuffer extension;
+  for (const char* cursor = extensions;
+       NextListItem(cursor, kMaxExtensionLength, extension);) {
+    WriteDefaultIfKeyExists(extension, chosenType);
+  }
+}
+
+void ClearTypeDefault(const char* name) {
+  if (name[0] == '\0') return;
+  WriteDefaultIfKeyExists(name, "");
+}
+
+void ResetOpenCommand(HKEY key) {
+  WriteDefaultText(key, StandardOpenCommand);
+  RegCloseKey(key);
+}
+
+void CheckOpenCommand() {
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_CLASSES_ROOT, kExecutableOpenCommandKey, 0,
+                    KEY_READ | KEY_WRITE, &key) != ERROR_SUCCESS) {
+    return;
+  }
+  PathBuffer command;
+  if (!ReadRegistryText(key, NULL, command) ||
+      strcmp(command, StandardOpenCommand) == 0) {
+    RegCloseKey(key);
+    return;
+  }
+  ResetOpenCommand(key);
+}

@@ -1,0 +1,32 @@
+#include "primitives/registry_text.h"
+
+#include <string.h>
+
+bool ReadRegistryText(HKEY key, const char* valueName, PathBuffer& text) {
+  DWORD size = MAX_PATH;
+  if (RegQueryValueExA(key, valueName, NULL, NULL,
+                       reinterpret_cast<LPBYTE>(text),
+                       &size) != ERROR_SUCCESS ||
+      size > MAX_PATH) {
+    text[0] = '\0';
+    return false;
+  }
+  // Data stored without a NUL comes back without one, whatever its type.
+  if (memchr(text, '\0', size) != NULL) return true;
+  if (size == MAX_PATH) {
+    text[0] = '\0';
+    return false;
+  }
+  text[size] = '\0';
+  return true;
+}
+
+bool WriteDefaultText(HKEY key, const char* text) {
+  // The value is always written with the full buffer size; copying the text
+  // into zeroed storage first keeps the write from reading past a short text.
+  PathBuffer data;
+  memset(data, 0, sizeof(data));
+  if (!CopyText(text, data)) return false;
+  return RegSetValueExA(key, "", 0, REG_SZ, reinterpret_cast<const BYTE*>(data),
+                        MAX_PATH) == ERROR_SUCCESS;
+}

@@ -1,0 +1,231 @@
+#include "primitives/file_type_repair.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/sim/sim_control.h"
+
+namespace {
+
+// How every default value of this program is written: the text, then zero
+// bytes up to 260. The 9x line keeps a text only up to its NUL.
+std::string Written(const std::string& text) {
+  if (sim::CurrentLine() == sim::Line::Win9x) return text + '\0';
+  return text + std::string(260 - text.size(), '\0');
+}
+
+std::string Default(const std::string& key) {
+  return sim::ValueData(HKEY_CLASSES_ROOT, key, "");
+}
+
+class FileTypeRepairTest : public testing::TestWithParam<sim::Line> {
+ protected:
+  void SetUp() override { sim::Reset(GetParam()); }
+  void TearDown() override {
+    EXPECT_EQ(0, sim::OpenKeyCount());
+    EXPECT_EQ("", sim::ConsoleOutput());
+  }
+};
+
+TEST_P(FileTypeRepairTest, ExtensionGetsTheFirstTypeThatExists) {
+  sim::SetStringValue(HKEY_CLASSES_ROOT, ".arj", "", "wormtype");
+  sim::CreateKey(HKEY_CLASSES_ROOT, "winzip");
+
+  RepairAssociation(".arj;", "archivefile;winzip;");
+
+  EXPECT_EQ(Written("winzip"), Default(".arj"));
+  EXPECT_FALSE(sim::KeyExists(HKEY_CLASSES_ROOT, "archivefile"));
+}
+
+TEST_P(FileTypeRepairTest, EarlierTypeIsPreferred) {
+  sim::SetStringValue(HKEY_CLASSES_ROOT, ".jpg", "", "wormtype");
+  sim::SetStringValue(HKEY_CLASSES_ROOT, ".jpeg", "", "wormtype");
+  sim::CreateKey(HKEY_CLASSES_ROOT, "jpegfile");
+  sim::CreateKey(HKEY_CLASSES_ROOT, "pjpegfile");
+
+  RepairAssociation(".jpg;.jpeg;.jpe;", "jpegfile;pjpegfile;");
+
+  EXPECT_EQ(Written("jpegfile"), Default(".jpg"));
+  EXPECT_EQ(Written("jpegfile"), Default(".jpeg"));
+  EXPECT_FALSE(sim::KeyExists(HKEY_CLASSES_ROOT, ".jpe"));
+}
+
+TEST_P(FileTypeRepairTest, WithoutAnyTypeTheExtensionsAreEmptied) {
+  sim::SetStringValue(HKEY_CLASSES_ROOT, ".mpg", "", "wormtype");
+  sim::SetStringValue(HKEY_CLASSES_ROOT, ".mp2", "", "wormtype");
+  sim::SetStringValue(HKEY_CLASSES_ROOT, ".mp", "", "untouched");
+  std::string mp = Default(".mp");
+
+  RepairAssociation(".mpg;.mpeg;.mp2;", "mpegfile;");
+
+  EXPECT_EQ(Written(""), Default(".mpg"));
+  EXPECT_EQ(Written(""), Default(".mp2"));
+  EXPECT_FALSE(sim::KeyExists(HKEY_CLASSES_ROOT, ".mpeg"));
+  EXPECT_EQ(mp, Default(".mp"));
+}
+
+TEST_P(FileTypeRepairTest, EmptyListsChangeNothing) {
+  sim::SetStringValue(HKEY_CLASSES_ROOT, ".arj", "", "wormtype");
+  sim::CreateKey(HKEY_CLASSES_ROOT, "winzip");
+  std::string before = sim::RegistryDump();
+
+  RepairAssociation("", "winzip;");
+  RepairAssociation(";;", "winzip;");
+
+  EXPECT_EQ(before, sim::RegistryDump());
+  EXPECT_EQ(0, sim::CallCount("RegSetValueExA"));
+}
+
+TEST_P(FileTypeRepairTest, EmptyTypeItemIsNotTakenForTheRoot) {
+  sim::SetStringValue(HKEY_CLASSES_ROOT, ".arj", "", "wormtype");
+
+  RepairAssociation(".arj;", ";");
+
+  EXPECT_EQ(Written(""), Default(".arj"));
+}
+
+TEST_P(FileTypeRepairTest, ExtensionItemsOfMoreThanSevenCharactersAreSkipped) {
+  sim::SetStringValue(HKEY_CLASSES_ROOT, ".abcdef", "", "wormtype");
+  sim::SetStringValue(HKEY_CLASSES_ROOT, ".abcdefg", "", "wormtype");
+  sim::SetStringValue(HKEY_CLASSES_ROOT, ".abcdefg.x", "", "wormtype");
+  sim::CreateKey(HKEY_CLASSES_ROOT, "goodtype");
+
+  RepairAssociation(".abcdefg.x;.abcdef;", "goodtype;");
+
+  EXPECT_EQ(Written("goodtype"), Default(".abcdef"));
+  EXPECT_EQ("wormtype", Default(".abcdefg").substr(0, 8));
+  EXPECT_EQ("wormtype", Default(".abcdefg.x").substr(0, 8));
+}
+
+TEST_P(FileTypeRepairTest, LastItemWithoutItsSemicolonStillCounts) {
+  sim::SetStringValue(HKEY_CLASSES_ROOT, ".arj", "", "wormtype");
+  sim::CreateKey(HKEY_CLASSES_ROOT, "winzip");
+
+  RepairAssociation(".arj", "archivefile;winzip");
+
+  EXPECT_EQ(Written("winzip"), Default(".arj"));
+}
+
+TEST_P(FileTypeRepairTest, ExtensionThatCannotBeOpenedIsPassedOver) {
+  sim::SetStringValue(HKEY_CLASSES_ROOT, ".jpg", "", "wormtype");
+  sim::SetStringValue(HKEY_CLASSES_ROOT, ".jpeg", "", "wormtype");
+  sim::CreateKey(HKEY_CLASSES_ROOT, "jpegfile");
+  // The type's open is the first, the first extension's the second.
+  sim::FailCall("RegOpenKeyExA", ERROR_ACCESS_DENIED, 2);
+
+  RepairAssociation(".jpg;.jpeg;", "jpegfile;");
+
+  EXPECT_EQ("wormtype", Default(".jpg").substr(0, 8));
+  EXPECT_EQ(Written("jpegfile"), Default(".jpeg"));
+}
+
+TEST_P(FileTypeRepairTest, ClearTypeDefaultEmptiesAnExistingKeyOnly) {
+  sim::SetStringValue(HKEY_CLASSES_ROOT, ".wmf", "", "wormtype");
+  sim::SetStringValue(HKEY_CLASSES_ROOT, ".wmf", "other", "kept");
+
+  ClearTypeDefault(".wmf");
+  ClearTypeDefault(".vqf");
+
+  EXPECT_EQ(Written(""), Default(".wmf"));
+  EXPECT_EQ("kept",
+            sim::ValueData(HKEY_CLASSES_ROOT, ".wmf", "other").substr(0, 4));
+  EXPECT_FALSE(sim::KeyExists(HKEY_CLASSES_ROOT, ".vqf"));
+
+  std::string before = sim::RegistryDump();
+  ClearTypeDefault("");
+  EXPECT_EQ(before, sim::RegistryDump());
+}
+
+TEST_P(FileTypeRepairTest, ResetOpenCommandWritesAndCloses) {
+  sim::SetStringValue(HKEY_CLASSES_ROOT, kExecutableOpenCommandKey, "",
+                      "worm.exe \"%1\" %*");
+  HKEY key;
+  ASSERT_EQ(ERROR_SUCCESS,
+            RegOpenKeyExA(HKEY_CLASSES_ROOT, kExecutableOpenCommandKey, 0,
+                          KEY_READ | KEY_WRITE, &key));
+
+  ResetOpenCommand(key);
+
+  EXPECT_EQ(Written("\"%1\" %*"), Default(kExecutableOpenCommandKey));
+}
+
+TEST_P(FileTypeRepairTest, CheckOpenCommandRepairsAnyOtherCommand) {
+  const std::string wrong[] = {
+      "\"%1\"%*",
+      "\"%1\" %* ",
+      "\"%1\" %",
+      "\"%1\" %* \"%1\"",
+      "C:\\WINDOWS\\SYSTEM\\worm.exe \"%1\" %*",
+      "",
+      std::string(259, 'x'),
+  };
+  for (const std::string& command : wrong) {
+    sim::SetStringValue(HKEY_CLASSES_ROOT, kExecutableOpenCommandKey, "",
+                        command);
+
+    CheckOpenCommand();
+
+    EXPECT_EQ(Written("\"%1\" %*"), Default(kExecutableOpenCommandKey))
+        << command;
+  }
+}
+
+TEST_P(FileTypeRepairTest, CheckOpenCommandLeavesTheStandardCommandAlone) {
+  sim::SetStringValue(HKEY_CLASSES_ROOT, kExecutableOpenCommandKey, "",
+                      "\"%1\" %*");
+  std::string before = sim::RegistryDump();
+
+  CheckOpenCommand();
+
+  EXPECT_EQ(before, sim::RegistryDump());
+  EXPECT_EQ(0, sim::CallCount("RegSetValueExA"));
+
+  // Stored without its NUL it is the same command.
+  sim::SetRawValue(HKEY_CLASSES_ROOT, kExecutableOpenCommandKey, "", REG_SZ,
+                   "\"%1\" %*");
+  CheckOpenCommand();
+  EXPECT_EQ(0, sim::CallCount("RegSetValueExA"));
+}
+
+TEST_P(FileTypeRepairTest, CheckOpenCommandLeavesWhatItCannotRead) {
+  // 260 bytes and more do not fit the buffer with a NUL.
+  const std::string unreadable[] = {
+      std::string(260, 'x'),
+      std::string(259, 'x') + "y" + std::string(1, '\0'),
+      std::string(1000, 'z'),
+  };
+  for (const std::string& data : unreadable) {
+    sim::SetRawValue(HKEY_CLASSES_ROOT, kExecutableOpenCommandKey, "", REG_SZ,
+                     data);
+
+    CheckOpenCommand();
+
+    EXPECT_EQ(data, Default(kExecutableOpenCommandKey));
+  }
+  sim::SetStringValue(HKEY_CLASSES_ROOT, kExecutableOpenCommandKey, "",
+                      "wrong");
+  sim::FailCall("RegQueryValueExA", ERROR_ACCESS_DENIED);
+  CheckOpenCommand();
+  EXPECT_EQ(0, sim::CallCount("RegSetValueExA"));
+}
+
+TEST_P(FileTypeRepairTest, CheckOpenCommandCreatesNothing) {
+  sim::CreateKey(HKEY_CLASSES_ROOT, "exefile\\shell\\open");
+  std::string before = sim::RegistryDump();
+
+  CheckOpenCommand();
+
+  EXPECT_EQ(before, sim::RegistryDump());
+
+  // A key without a default value: nothing to compare, nothing written.
+  sim::CreateKey(HKEY_CLASSES_ROOT, kExecutableOpenCommandKey);
+  before = sim::RegistryDump();
+  CheckOpenCommand();
+  EXPECT_EQ(before, sim::RegistryDump());
+}
+
+INSTANTIATE_TEST_SUITE_P(BothLines, FileTypeRepairTest,
+                         testing::Values(sim::Line::Nt, sim::Line::Win9x));
+
+}  // namespace
