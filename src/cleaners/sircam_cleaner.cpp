@@ -1,0 +1,169 @@
+#include "cleaners/sircam_cleaner.h"
+
+#include "cleaners/startup_batch.h"
+#include "platform/console.h"
+#include "platform/windows_api.h"
+#include "primitives/deferred_removal.h"
+#include "primitives/file_type_repair.h"
+#include "primitives/key_purge.h"
+#include "primitives/path_building.h"
+#include "primitives/registry_text.h"
+#include "run/cleaning_run.h"
+
+namespace {
+
+const char kResultText[] =
+    "Your registry was cleaned from links to I-Worm.Sircam virus \n"
+    "but we recommend to use Tarnwell Anti-Virus to scan your hard drive.\n";
+
+// Below HKEY_LOCAL_MACHINE.
+const char kMarkerKey[] = "Software\\SirCam";
+const char kRunServicesKey[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\RunServices";
+const char kServiceEntry[] = "Driver32";
+// Below HKEY_CURRENT_USER.
+const char kShellFoldersKey[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+const char kStartupFolderValue[] = "Startup";
+
+// The worm's copies, joined in turn to the Windows drive, the Windows
+// directory, the system directory and the user's Startup folder.
+const char kRecycledCopy[] = "RECYCLED\\SirC32.exe";
+const char kWindowsCopy[] = "ScMx32.exe";
+const char kSystemCopy[] = "SCam32.exe";
+const char kStartupCopy[] = "Microsoft Internet Office.exe";
+
+// The worm always hides rundll32.exe under this directory name, wherever
+// Windows itself lives.
+const char kSavedSystemProgram[] = "windows\\run32.exe";
+const char kSystemProgram[] = "windows\\rundll32.exe";
+
+// Where each line usually keeps Windows, for a system that reports no
+// directory.
+const char kNtWindowsDirectory[] = "c:\\winnt\\";
+const char kOtherWindowsDirectory[] = "c:\\windows\\";
+const char kNtSystemDirectory[] = "c:\\winnt\\system32\\";
+const char kOtherSystemDirectory[] = "c:\\windows\\system\\";
+
+const REGSAM kReadWrite = KEY_READ | KEY_WRITE;
+
+void RemoveMarkerKey(HKEY marker) {
+  // The NT line refuses to delete a key that still has subkeys.
+  PurgeKey(marker);
+  RegCloseKey(marker);
+  RegDeleteKeyA(HKEY_LOCAL_MACHINE, kMarkerKey);
+}
+
+// The worm writes its entry as a value; it is removed as a subkey as well,
+// in case a variant wrote it that way.
+void RemoveServiceEntry() {
+  HKEY runServices;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRunServicesKey, 0, kReadWrite,
+                    &runServices) != ERROR_SUCCESS) {
+    return;
+  }
+  RegDeleteValueA(runServices, kServiceEntry);
+  RegDeleteKeyA(runServices, kServiceEntry);
+  RegCloseKey(runServices);
+}
+
+void RestoreOpenCommand() {
+  HKEY openCommand;
+  if (RegOpenKeyExA(HKEY_CLASSES_ROOT, kExecutableOpenCommandKey, 0, kReadWrite,
+                    &openCommand) == ERROR_SUCCESS) {
+    ResetOpenCommand(openCommand);
+  }
+}
+
+// `reportedLength` is what GetWindowsDirectoryA or GetSystemDirectoryA
+// returned for `directory`. When the system reported no directory (or one
+// that did not fit, leaving the buffer unfilled), `directory` becomes the
+// usual one of the running line. False when the line cannot be determined.
+bool ReportedOrUsualDirectory(UINT reportedLength, const char* ntDirectory,
+                              const char* otherDirectory,
+                              PathBuffer& directory) {
+  if (reportedLength != 0 && reportedLength < MAX_PATH) return true;
+  DWORD platformId = 0;
+  if (!QueryPlatformId(platformId)) return false;
+  return CopyText(
+      platformId == VER_PLATFORM_WIN32_NT ? ntDirectory : otherDirectory,
+      directory);
+}
+
+// A path that does not fit is never looked up: cut short, it could name
+// another file.
+void DeleteCopy(const char* directory, const char* name, RunState& run) {
+  PathBuffer path = "";
+  if (JoinPath(directory, name, path)) TryDeleteFile(path, run);
+}
+
+void DeleteStartupCopy(RunState& run) {
+  HKEY shellFolders;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, kShellFoldersKey, 0, kReadWrite,
+                    &shellFolders) != ERROR_SUCCESS) {
+    return;
+  }
+  PathBuffer startupFolder = "";
+  if (ReadRegistryText(shellFolders, kStartupFolderValue, startupFolder)) {
+    DeleteCopy(startupFolder, kStartupCopy, run);
+  }
+  RegCloseKey(shellFolders);
+}
+
+// The worm's rundll32.exe is deleted before the saved original takes its
+// name; when it is in use, both steps wait for the restart, in that order,
+// and the rename alone decides whether the restart is needed.
+void RestoreSystemProgram(const char* drive, RunState& run) {
+  PathBuffer saved = "";
+  PathBuffer replaced = "";
+  if (!JoinPath(drive, kSavedSystemProgram, saved) ||
+      !JoinPath(drive, kSystemProgram, replaced)) {
+    return;
+  }
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA(saved, &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  DeleteOrDefer(replaced);
+  if (RenameOrDefer(saved, replaced) == Deferred) run.RestartNeeded = true;
+  FindClose(search);
+}
+
+}  // namespace
+
+bool CleanSircam(RunState& run) {
+  HKEY marker;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kMarkerKey, 0, kReadWrite, &marker) !=
+      ERROR_SUCCESS) {
+    return true;
+  }
+  RemoveMarkerKey(marker);
+  RemoveServiceEntry();
+  RestoreOpenCommand();
+
+  PathBuffer windowsDirectory = "";
+  if (!ReportedOrUsualDirectory(
+          GetWindowsDirectoryA(windowsDirectory, MAX_PATH), kNtWindowsDirectory,
+          kOtherWindowsDirectory, windowsDirectory)) {
+    return false;
+  }
+  PathBuffer drive = "";
+  DriveOf(windowsDirectory, drive);
+  DeleteCopy(drive, kRecycledCopy, run);
+  DeleteCopy(windowsDirectory, kWindowsCopy, run);
+
+  PathBuffer systemDirectory = "";
+  if (!ReportedOrUsualDirectory(GetSystemDirectoryA(systemDirectory, MAX_PATH),
+                                kNtSystemDirectory, kOtherSystemDirectory,
+                                systemDirectory)) {
+    return false;
+  }
+  DeleteCopy(systemDirectory, kSystemCopy, run);
+
+  DeleteStartupCopy(run);
+  RestoreSystemProgram(drive, run);
+  RepairStartupBatch();
+
+  ConsolePrint("%s", kResultText);
+  SectionOutcome(run, true);
+  return true;
+}

@@ -1,0 +1,115 @@
+#include "cleaners/startup_batch.h"
+
+#include <string.h>
+
+#include "platform/console.h"
+#include "platform/windows_api.h"
+
+namespace {
+
+const char kStartupBatchFile[] = "c:\\autoexec.bat";
+const char kWormLine[] = "@win \\recycled\\sirc32.exe";
+const DWORD kWormLineLength = sizeof(kWormLine) - 1;
+const char kCannotModify[] =
+    "This program can not modify c:\\autoexec.bat file. \n"
+    "You can try to find and delete \"@win \\recycled\\sirc32.exe\" string "
+    "from this file manually.\n\n";
+
+HANDLE OpenStartupBatch(DWORD disposition) {
+  return CreateFileA(kStartupBatchFile, GENERIC_READ | GENERIC_WRITE,
+                     FILE_SHARE_READ, NULL, disposition, FILE_ATTRIBUTE_NORMAL,
+                     NULL);
+}
+
+char LowerAscii(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// Stops at the text's NUL, which never matches, so nothing past the end of
+// the text is read.
+bool StartsWithWormLine(const char* text) {
+  for (DWORD i = 0; i < kWormLineLength; ++i) {
+    if (text[i] == '\0' || LowerAscii(text[i]) != kWormLine[i]) return false;
+  }
+  return true;
+}
+
+// Looks only up to the first NUL of `text`.
+bool FindWormLine(const char* text, DWORD& offset) {
+  for (const char* at = strchr(text, '@'); at != NULL;
+       at = strchr(at + 1, '@')) {
+    if (StartsWithWormLine(at)) {
+      offset = static_cast<DWORD>(at - text);
+      return true;
+    }
+  }
+  return false;
+}
+
+// The whole of the open `file` in a block from the process heap, with a NUL
+// after the `length` bytes read. NULL when the size, the memory, the
+// positioning or the read fails.
+char* ReadWholeFile(HANDLE file, DWORD& length) {
+  DWORD sizeHigh = 0;
+  DWORD size = GetFileSize(file, &sizeHigh);
+  if (size == INVALID_FILE_SIZE || sizeHigh != 0) return NULL;
+  char* text = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, size + 1));
+  if (text == NULL) return NULL;
+  length = 0;
+  if (SetFilePointer(file, 0, NULL, FILE_BEGIN) == INVALID_SET_FILE_POINTER ||
+      !ReadFile(file, text, size, &length, NULL)) {
+    HeapFree(GetProcessHeap(), 0, text);
+    return NULL;
+  }
+  text[length] = '\0';
+  return text;
+}
+
+bool WriteAll(HANDLE file, const char* bytes, DWORD length) {
+  DWORD written = 0;
+  return WriteFile(file, bytes, length, &written, NULL) && written == length;
+}
+
+// Re-creates the file from the `length` bytes of `text` less the worm line
+// at `offset`. The re-created file is empty until the write succeeds, so a
+// failed write puts the original bytes back rather than leave the machine
+// without its startup batch file. False when the worm line is still there.
+bool RewriteWithoutWormLine(char* text, DWORD length, DWORD offset) {
+  HANDLE file = OpenStartupBatch(CREATE_ALWAYS);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  char wormLine[kWormLineLength];
+  memcpy(wormLine, text + offset, kWormLineLength);
+  char* after = text + offset + kWormLineLength;
+  DWORD afterLength = length - offset - kWormLineLength;
+  memmove(text + offset, after, afterLength);
+  bool rewritten = WriteAll(file, text, length - kWormLineLength);
+  if (!rewritten) {
+    memmove(after, text + offset, afterLength);
+    memcpy(text + offset, wormLine, kWormLineLength);
+    if (SetFilePointer(file, 0, NULL, FILE_BEGIN) != INVALID_SET_FILE_POINTER) {
+      WriteAll(file, text, length);
+    }
+  }
+  CloseHandle(file);
+  return rewritten;
+}
+
+}  // namespace
+
+void RepairStartupBatch() {
+  HANDLE file = OpenStartupBatch(OPEN_EXISTING);
+  if (file == INVALID_HANDLE_VALUE) return;
+  DWORD length = 0;
+  char* text = ReadWholeFile(file, length);
+  CloseHandle(file);
+  if (text == NULL) {
+    ConsolePrint("%s", kCannotModify);
+    return;
+  }
+  DWORD offset = 0;
+  if (FindWormLine(text, offset) &&
+      !RewriteWithoutWormLine(text, length, offset)) {
+    ConsolePrint("%s", kCannotModify);
+  }
+  HeapFree(GetProcessHeap(), 0, text);
+}

@@ -1,0 +1,223 @@
+#include "cleaners/blebla_cleaner.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/sim/sim_control.h"
+#include "run/run_state.h"
+#include "run/run_texts.h"
+
+namespace {
+
+const char kCannotDelete[] =
+    "This program can not delete c:\\windows\\sysrnj.exe file. \n"
+    "You can try to find and delete this file manually.\n\n";
+const char kResult[] =
+    "Your registry was cleaned from links to I-Worm.BleBla.b virus \n"
+    "but we recommend to use Tarnwell Anti-Virus to scan your hard drive.\n";
+const char kWormFile[] = "C:\\WINDOWS\\sysrnj.exe";
+
+// Every extension that the worm takes over.
+const char* const kHijackedExtensions[] = {
+    ".jpg", ".jpeg", ".jpe", ".bmp", ".gif", ".avi", ".mpg",
+    ".mpeg", ".mp2", ".wmf", ".wma", ".wmv", ".mp3", ".vqf",
+    ".doc", ".xls", ".zip", ".rar", ".lha", ".arj", ".reg"};
+
+std::string DefaultText(const std::string& path) {
+  std::string data = sim::ValueData(HKEY_CLASSES_ROOT, path, "");
+  return data.substr(0, data.find('\0'));
+}
+
+// The worm's file type with the command that starts it, its file, and the
+// extensions pointed at it (all but those in `missing`).
+void PlantBleBla(const std::vector<std::string>& missing = {}) {
+  sim::SetStringValue(HKEY_CLASSES_ROOT, "rnjfile", "", "");
+  sim::SetStringValue(HKEY_CLASSES_ROOT, "rnjfile\\shell\\open\\command", "",
+                      "C:\\WINDOWS\\sysrnj.exe \"%1\"");
+  for (const char* extension : kHijackedExtensions) {
+    bool isMissing = false;
+    for (const std::string& name : missing) isMissing |= name == extension;
+    if (!isMissing) {
+      sim::SetStringValue(HKEY_CLASSES_ROOT, extension, "", "rnjfile");
+    }
+  }
+  sim::PutFile(kWormFile, "MZ worm");
+}
+
+class BleBlaCleanerTest : public ::testing::TestWithParam<sim::Line> {
+ protected:
+  void SetUp() override { sim::Reset(GetParam()); }
+  void TearDown() override {
+    EXPECT_EQ(0, sim::OpenKeyCount());
+    EXPECT_EQ(0, sim::OpenHandleCount());
+  }
+  RunState run_ = {true, false};
+};
+
+TEST_P(BleBlaCleanerTest, AbsentWormChangesNothingAndPrintsNothing) {
+  // Everything the worm leaves but its mark.
+  for (const char* extension : kHijackedExtensions) {
+    sim::SetStringValue(HKEY_CLASSES_ROOT, extension, "", "rnjfile");
+  }
+  sim::SetStringValue(HKEY_CLASSES_ROOT, "jpegfile", "", "JPEG Image");
+  sim::PutFile(kWormFile, "MZ worm");
+  std::string registryBefore = sim::RegistryDump();
+  std::string filesBefore = sim::FileSystemDump();
+
+  CleanBleBla(run_);
+
+  EXPECT_EQ("", sim::ConsoleOutput());
+  EXPECT_EQ(registryBefore, sim::RegistryDump());
+  EXPECT_EQ(filesBefore, sim::FileSystemDump());
+  EXPECT_TRUE(run_.NothingToClean);
+  EXPECT_FALSE(run_.RestartNeeded);
+}
+
+TEST_P(BleBlaCleanerTest, RemovesFileTypeWithItsCommandSubkeyAndWormFile) {
+  PlantBleBla();
+
+  CleanBleBla(run_);
+
+  EXPECT_FALSE(sim::KeyExists(HKEY_CLASSES_ROOT, "rnjfile"));
+  EXPECT_FALSE(sim::FileExists(kWormFile));
+  EXPECT_EQ(std::string(kResult) + kDownloadAdvice, sim::ConsoleOutput());
+  EXPECT_FALSE(run_.NothingToClean);
+  EXPECT_FALSE(run_.RestartNeeded);
+}
+
+struct LinkCase {
+  const char* extension;
+  const char* expectedType;
+};
+
+TEST_P(BleBlaCleanerTest, LinksExtensionsToTypesPresentAndClearsTheRest) {
+  // The system has only some of the candidate types, and lacks two of the
+  // extensions.
+  PlantBleBla({".mpeg", ".lha"});
+  for (const char* type : {"jpegfile", "Paint.Picture", "giffile",
+                           "wordpad.document.1", "winzip", "regfile"}) {
+    sim::CreateKey(HKEY_CLASSES_ROOT, type);
+  }
+
+  CleanBleBla(run_);
+
+  const LinkCase cases[] = {
+      {".jpg", "jpegfile"}, {".jpeg", "jpegfile"}, {".jpe", "jpegfile"},
+      {".bmp", "Paint.Picture"}, {".gif", "giffile"}, {".avi", ""},
+      {".mpg", ""}, {".mp2", ""}, {".wmf", ""}, {".wma", ""}, {".wmv", ""},
+      {".mp3", ""}, {".vqf", ""}, {".doc", "wordpad.document.1"},
+      {".xls", ""}, {".zip", "winzip"}, {".rar", ""}, {".arj", "winzip"},
+      {".reg", "regfile"},
+  };
+  for (const LinkCase& c : cases) {
+    EXPECT_EQ(c.expectedType, DefaultText(c.extension)) << c.extension;
+  }
+  EXPECT_FALSE(sim::KeyExists(HKEY_CLASSES_ROOT, ".mpeg"));
+  EXPECT_FALSE(sim::KeyExists(HKEY_CLASSES_ROOT, ".lha"));
+}
+
+TEST_P(BleBlaCleanerTest, PrefersTheFirstCandidateWhenAllArePresent) {
+  PlantBleBla();
+  for (const char* type :
+       {"jpegfile", "Paint.Picture", "giffile", "avifile", "mpegfile",
+        "wmafile", "wmvfile", "mp3file", "word.document.8",
+        "wordpad.document.1", "excel.sheet.8", "winzip", "winrar",
+        "archivefile", "regfile"}) {
+    sim::CreateKey(HKEY_CLASSES_ROOT, type);
+  }
+
+  CleanBleBla(run_);
+
+  const LinkCase cases[] = {
+      {".jpg", "jpegfile"}, {".jpeg", "jpegfile"}, {".jpe", "jpegfile"},
+      {".bmp", "Paint.Picture"}, {".gif", "giffile"}, {".avi", "avifile"},
+      {".mpg", "mpegfile"}, {".mpeg", "mpegfile"}, {".mp2", "mpegfile"},
+      {".wmf", ""}, {".wma", "wmafile"}, {".wmv", "wmvfile"},
+      {".mp3", "mp3file"}, {".vqf", ""}, {".doc", "word.document.8"},
+      {".xls", "excel.sheet.8"}, {".zip", "winzip"}, {".rar", "winrar"},
+      {".arj", "archivefile"}, {".reg", "regfile"},
+  };
+  for (const LinkCase& c : cases) {
+    EXPECT_EQ(c.expectedType, DefaultText(c.extension)) << c.extension;
+  }
+}
+
+TEST_P(BleBlaCleanerTest, LhaGetsOneDeletionRequestWithoutPurge) {
+  // A mark without subkeys, so that every deletion request is counted here.
+  sim::CreateKey(HKEY_CLASSES_ROOT, "rnjfile");
+  sim::SetStringValue(HKEY_CLASSES_ROOT, ".lha", "", "rnjfile");
+  sim::SetStringValue(HKEY_CLASSES_ROOT, ".lha\\ShellNew", "NullFile", "");
+  sim::PutFile(kWormFile, "MZ worm");
+  int deletionsBefore = sim::CallCount("RegDeleteKeyA");
+
+  CleanBleBla(run_);
+
+  EXPECT_EQ(2, sim::CallCount("RegDeleteKeyA") - deletionsBefore);
+  EXPECT_EQ(0, sim::CallCount("RegDeleteValueA"));
+  if (GetParam() == sim::Line::Nt) {
+    // Refused, and nothing below it was touched.
+    EXPECT_EQ("rnjfile", DefaultText(".lha"));
+    EXPECT_TRUE(sim::ValueExists(HKEY_CLASSES_ROOT, ".lha\\ShellNew",
+                                 "NullFile"));
+  } else {
+    EXPECT_FALSE(sim::KeyExists(HKEY_CLASSES_ROOT, ".lha"));
+  }
+  EXPECT_FALSE(sim::KeyExists(HKEY_CLASSES_ROOT, "rnjfile"));
+}
+
+TEST_P(BleBlaCleanerTest, MissingWormFileGetsTheCleanersOwnText) {
+  sim::CreateKey(HKEY_CLASSES_ROOT, "rnjfile\\shell\\open\\command");
+
+  CleanBleBla(run_);
+
+  EXPECT_EQ(std::string(kCannotDelete) + kResult + kDownloadAdvice,
+            sim::ConsoleOutput());
+  EXPECT_FALSE(run_.RestartNeeded);
+  EXPECT_FALSE(run_.NothingToClean);
+}
+
+TEST_P(BleBlaCleanerTest, LockedWormFileIsDeferredWithoutRestartAdvice) {
+  PlantBleBla();
+  sim::FailCall("DeleteFileA", ERROR_SHARING_VIOLATION);
+
+  CleanBleBla(run_);
+
+  EXPECT_EQ(std::string(kResult) + kDownloadAdvice, sim::ConsoleOutput());
+  EXPECT_TRUE(run_.RestartNeeded);
+  EXPECT_FALSE(run_.NothingToClean);
+  EXPECT_TRUE(sim::FileExists(kWormFile));
+  if (GetParam() == sim::Line::Nt) {
+    ASSERT_EQ(1u, sim::BootTimeMoves().size());
+    EXPECT_EQ("c:\\windows\\sysrnj.exe", sim::BootTimeMoves()[0].first);
+    EXPECT_EQ("", sim::BootTimeMoves()[0].second);
+  }
+
+  sim::Restart();
+
+  EXPECT_FALSE(sim::FileExists(kWormFile));
+}
+
+TEST_P(BleBlaCleanerTest, UnknownPlatformSchedulesNothingAndSaysNothing) {
+  PlantBleBla();
+  sim::FailCall("DeleteFileA", ERROR_ACCESS_DENIED);
+  sim::FailCall("GetVersionExA", ERROR_CALL_NOT_IMPLEMENTED, 1, true);
+
+  CleanBleBla(run_);
+
+  EXPECT_EQ(std::string(kResult) + kDownloadAdvice, sim::ConsoleOutput());
+  EXPECT_FALSE(run_.RestartNeeded);
+  EXPECT_TRUE(sim::BootTimeMoves().empty());
+  sim::Restart();
+  EXPECT_TRUE(sim::FileExists(kWormFile));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    BothLines, BleBlaCleanerTest,
+    ::testing::Values(sim::Line::Nt, sim::Line::Win9x),
+    [](const ::testing::TestParamInfo<sim::Line>& info) {
+      return std::string(info.param == sim::Line::Nt ? "Nt" : "Win9x");
+    });
+
+}  // namespace

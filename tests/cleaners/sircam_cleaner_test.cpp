@@ -1,0 +1,470 @@
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "cleaners/sircam_cleaner.h"
+#include "platform/sim/sim_control.h"
+#include "run/run_texts.h"
+
+namespace {
+
+using std::string;
+
+const char kResultText[] =
+    "Your registry was cleaned from links to I-Worm.Sircam virus \n"
+    "but we recommend to use Tarnwell Anti-Virus to scan your hard drive.\n";
+
+const char kMarkerKey[] = "Software\\SirCam";
+const char kRunServicesKey[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\RunServices";
+const char kShellFoldersKey[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+const char kOpenCommandKey[] = "exefile\\shell\\open\\command";
+const char kStandardOpenCommand[] = "\"%1\" %*";
+const char kStartupFolder[] = "C:\\Profile\\Start Menu\\Programs\\Startup";
+
+const char kRun32[] = "C:\\windows\\run32.exe";
+const char kRundll32[] = "C:\\windows\\rundll32.exe";
+const char kOriginalRundll32[] = "MZ the system's rundll32";
+const char kWormBody[] = "MZ worm";
+
+string WindowsDirectory(sim::Line line) {
+  return line == sim::Line::Nt ? "C:\\WINNT" : "C:\\WINDOWS";
+}
+
+string SystemDirectory(sim::Line line) {
+  return line == sim::Line::Nt ? "C:\\WINNT\\system32" : "C:\\WINDOWS\\SYSTEM";
+}
+
+// What the cleaner expects to have printed after its own result text.
+string Report(bool restartAdvice) {
+  return string(kResultText) + kDownloadAdvice +
+         (restartAdvice ? kRestartAdvice : "");
+}
+
+void PlantMarkerKey() {
+  sim::SetStringValue(HKEY_LOCAL_MACHINE, kMarkerKey, "", "");
+  sim::SetStringValue(HKEY_LOCAL_MACHINE, kMarkerKey, "sa", "x");
+  sim::SetRawValue(HKEY_LOCAL_MACHINE, kMarkerKey, "scd", REG_BINARY,
+                   string("\x01\x00\x02", 3));
+  sim::SetStringValue(HKEY_LOCAL_MACHINE, "Software\\SirCam\\Lists\\Old", "1",
+                      "a@b.example");
+  sim::SetStringValue(HKEY_LOCAL_MACHINE,
+                      "Software\\SirCam\\Lists\\Old\\Deeper\\Deepest", "2",
+                      "c@d.example");
+  sim::CreateKey(HKEY_LOCAL_MACHINE, "Software\\SirCam\\Empty");
+}
+
+void PlantSavedSystemProgram() {
+  sim::PutFile(kRun32, kOriginalRundll32);
+  sim::PutFile(kRundll32, kWormBody);
+}
+
+// Everything the worm leaves on a machine of `line`, next to things of the
+// same kind that must stay.
+void PlantInfection(sim::Line line) {
+  PlantMarkerKey();
+  sim::SetStringValue(HKEY_LOCAL_MACHINE, "Software\\SirCamera", "Keep", "yes");
+  sim::SetStringValue(HKEY_LOCAL_MACHINE, kRunServicesKey, "Driver32",
+                      "C:\\RECYCLED\\SirC32.exe");
+  sim::CreateKey(HKEY_LOCAL_MACHINE, string(kRunServicesKey) + "\\Driver32");
+  sim::SetStringValue(HKEY_LOCAL_MACHINE, kRunServicesKey, "Tool",
+                      "C:\\tool.exe");
+  sim::SetStringValue(HKEY_CLASSES_ROOT, kOpenCommandKey, "",
+                      "C:\\RECYCLED\\SirC32.exe \"%1\" %*");
+  sim::SetStringValue(HKEY_CURRENT_USER, kShellFoldersKey, "Startup",
+                      kStartupFolder);
+
+  sim::PutFile("C:\\RECYCLED\\SirC32.exe", kWormBody);
+  sim::PutFile(WindowsDirectory(line) + "\\ScMx32.exe", kWormBody);
+  sim::PutFile(SystemDirectory(line) + "\\SCam32.exe", kWormBody);
+  sim::PutFile(string(kStartupFolder) + "\\Microsoft Internet Office.exe",
+               kWormBody);
+  sim::PutFile(WindowsDirectory(line) + "\\notepad.exe", "MZ notepad");
+  PlantSavedSystemProgram();
+  sim::PutFile("C:\\AUTOEXEC.BAT",
+               "@echo off\r\n@win \\recycled\\sirc32.exe\r\nPATH C:\\DOS\r\n");
+}
+
+class SircamCleanerTest : public testing::TestWithParam<sim::Line> {
+ protected:
+  void SetUp() override { sim::Reset(line()); }
+  void TearDown() override {
+    EXPECT_EQ(0, sim::OpenKeyCount());
+    EXPECT_EQ(0, sim::OpenHandleCount());
+  }
+  sim::Line line() const { return GetParam(); }
+
+  RunState run_ = {true, false};
+};
+
+TEST_P(SircamCleanerTest, WithoutTheMarkNothingIsTouched) {
+  // Only the marker key counts: the worm's other traces alone do not.
+  sim::SetStringValue(HKEY_LOCAL_MACHINE, kRunServicesKey, "Driver32",
+                      "C:\\RECYCLED\\SirC32.exe");
+  sim::SetStringValue(HKEY_LOCAL_MACHINE, "Software\\SirCamera", "", "");
+  sim::PutFile("C:\\RECYCLED\\SirC32.exe", kWormBody);
+  PlantSavedSystemProgram();
+  sim::PutFile("C:\\AUTOEXEC.BAT", "@win \\recycled\\sirc32.exe\r\n");
+  string registryBefore = sim::RegistryDump();
+  string filesBefore = sim::FileSystemDump();
+
+  EXPECT_TRUE(CleanSircam(run_));
+
+  EXPECT_EQ("", sim::ConsoleOutput());
+  EXPECT_EQ(registryBefore, sim::RegistryDump());
+  EXPECT_EQ(filesBefore, sim::FileSystemDump());
+  EXPECT_TRUE(run_.NothingToClean);
+  EXPECT_FALSE(run_.RestartNeeded);
+}
+
+TEST_P(SircamCleanerTest, RemovesEveryTraceAndKeepsTheRest) {
+  PlantInfection(line());
+
+  EXPECT_TRUE(CleanSircam(run_));
+
+  EXPECT_EQ(Report(false), sim::ConsoleOutput());
+  EXPECT_FALSE(run_.NothingToClean);
+  EXPECT_FALSE(run_.RestartNeeded);
+
+  EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, kMarkerKey));
+  EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, "Software\\SirCamera"));
+  EXPECT_FALSE(
+      sim::ValueExists(HKEY_LOCAL_MACHINE, kRunServicesKey, "Driver32"));
+  EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE,
+                              string(kRunServicesKey) + "\\Driver32"));
+  EXPECT_EQ(
+      "C:\\tool.exe",
+      string(
+          sim::ValueData(HKEY_LOCAL_MACHINE, kRunServicesKey, "Tool").c_str()));
+  EXPECT_EQ(
+      kStandardOpenCommand,
+      string(sim::ValueData(HKEY_CLASSES_ROOT, kOpenCommandKey, "").c_str()));
+
+  EXPECT_FALSE(sim::FileExists("C:\\RECYCLED\\SirC32.exe"));
+  EXPECT_FALSE(sim::FileExists(WindowsDirectory(line()) + "\\ScMx32.exe"));
+  EXPECT_FALSE(sim::FileExists(SystemDirectory(line()) + "\\SCam32.exe"));
+  EXPECT_FALSE(sim::FileExists(string(kStartupFolder) +
+                               "\\Microsoft Internet Office.exe"));
+  EXPECT_EQ("MZ notepad",
+            sim::FileContents(WindowsDirectory(line()) + "\\notepad.exe"));
+  EXPECT_FALSE(sim::FileExists(kRun32));
+  EXPECT_EQ(kOriginalRundll32, sim::FileContents(kRundll32));
+  EXPECT_EQ("@echo off\r\n\r\nPATH C:\\DOS\r\n",
+            sim::FileContents("C:\\AUTOEXEC.BAT"));
+  EXPECT_TRUE(sim::BootTimeMoves().empty());
+}
+
+TEST_P(SircamCleanerTest, MarkerKeyWithOnlyValuesIsDeletedToo) {
+  sim::SetStringValue(HKEY_LOCAL_MACHINE, kMarkerKey, "sa", "x");
+
+  EXPECT_TRUE(CleanSircam(run_));
+
+  EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, kMarkerKey));
+  EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, "Software"));
+  EXPECT_EQ(Report(false), sim::ConsoleOutput());
+}
+
+TEST_P(SircamCleanerTest, CopyInUseIsDeletedAtTheNextStart) {
+  PlantInfection(line());
+  // The copy in the recycle folder is the running worm.
+  sim::FailCall("DeleteFileA", ERROR_ACCESS_DENIED, 1);
+
+  EXPECT_TRUE(CleanSircam(run_));
+
+  EXPECT_EQ(Report(true), sim::ConsoleOutput());
+  EXPECT_TRUE(run_.RestartNeeded);
+  EXPECT_TRUE(sim::FileExists("C:\\RECYCLED\\SirC32.exe"));
+  std::vector<std::pair<string, string>> expectedMoves;
+  if (line() == sim::Line::Nt) {
+    expectedMoves.push_back({"C:\\RECYCLED\\SirC32.exe", ""});
+  }
+  EXPECT_EQ(expectedMoves, sim::BootTimeMoves());
+  EXPECT_NE(string::npos,
+            sim::FileContents(WindowsDirectory(line()) + "\\wininit.ini")
+                .find("NUL=C:\\RECYCLED\\SirC32.exe"));
+
+  sim::Restart();
+  EXPECT_FALSE(sim::FileExists("C:\\RECYCLED\\SirC32.exe"));
+}
+
+TEST_P(SircamCleanerTest, CopyThatCannotBeDeletedIsNamed) {
+  PlantInfection(line());
+  const DWORD kOtherFailure = ERROR_INVALID_PARAMETER;
+  sim::FailCall("DeleteFileA", kOtherFailure, 3);  // the system directory's
+
+  EXPECT_TRUE(CleanSircam(run_));
+
+  EXPECT_EQ("This program can not delete " + SystemDirectory(line()) +
+                "\\SCam32.exe file. \n"
+                "You can try to find and delete this file manually.\n\n" +
+                Report(false),
+            sim::ConsoleOutput());
+}
+
+// The paths are shown by making each deletion fail in turn: the
+// cannot-delete text names the path exactly as it was built.
+struct PathCase {
+  const char* windowsDirectory;
+  const char* systemDirectory;
+  const char* expectedPaths[4];
+};
+
+TEST_P(SircamCleanerTest, PathsAreBuiltFromTheReportedDirectories) {
+  const PathCase cases[] = {
+      {"C:\\WINDOWS",
+       "C:\\WINDOWS\\SYSTEM",
+       {"C:\\RECYCLED\\SirC32.exe", "C:\\WINDOWS\\ScMx32.exe",
+        "C:\\WINDOWS\\SYSTEM\\SCam32.exe",
+        "C:\\Startup\\Microsoft Internet Office.exe"}},
+      {"D:\\",
+       "D:\\SYSTEM\\",
+       {"D:\\RECYCLED\\SirC32.exe", "D:\\ScMx32.exe", "D:\\SYSTEM\\SCam32.exe",
+        "C:\\Startup\\Microsoft Internet Office.exe"}},
+  };
+  for (const PathCase& c : cases) {
+    for (int failing = 0; failing < 4; ++failing) {
+      SCOPED_TRACE(string(c.windowsDirectory) + " " + c.expectedPaths[failing]);
+      sim::Reset(line());
+      sim::AddDrive('D');
+      sim::SetWindowsDirectory(c.windowsDirectory);
+      sim::SetSystemDirectory(c.systemDirectory);
+      sim::SetStringValue(HKEY_LOCAL_MACHINE, kMarkerKey, "", "");
+      sim::SetStringValue(HKEY_CURRENT_USER, kShellFoldersKey, "Startup",
+                          "C:\\Startup\\");
+      for (const char* path : c.expectedPaths) sim::PutFile(path, kWormBody);
+      sim::FailCall("DeleteFileA", ERROR_INVALID_PARAMETER, failing + 1);
+      RunState run = {true, false};
+
+      EXPECT_TRUE(CleanSircam(run));
+
+      EXPECT_EQ(string("This program can not delete ") +
+                    c.expectedPaths[failing] +
+                    " file. \n"
+                    "You can try to find and delete this file manually.\n\n" +
+                    Report(false),
+                sim::ConsoleOutput());
+      for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(i == failing, sim::FileExists(c.expectedPaths[i]))
+            << c.expectedPaths[i];
+      }
+    }
+  }
+}
+
+TEST_P(SircamCleanerTest, SystemProgramIsRestoredOnTheWindowsDrive) {
+  // The saved program is looked for under "windows" on the Windows drive,
+  // wherever Windows itself lives.
+  sim::AddDrive('D');
+  sim::SetWindowsDirectory("D:\\OS");
+  sim::SetStringValue(HKEY_LOCAL_MACHINE, kMarkerKey, "", "");
+  PlantSavedSystemProgram();
+  sim::PutFile("D:\\windows\\run32.exe", kOriginalRundll32);
+  sim::PutFile("D:\\windows\\rundll32.exe", kWormBody);
+
+  EXPECT_TRUE(CleanSircam(run_));
+
+  EXPECT_EQ(kOriginalRundll32, sim::FileContents("D:\\windows\\rundll32.exe"));
+  EXPECT_FALSE(sim::FileExists("D:\\windows\\run32.exe"));
+  EXPECT_EQ(kWormBody, sim::FileContents(kRundll32));
+  EXPECT_TRUE(sim::FileExists(kRun32));
+}
+
+TEST_P(SircamCleanerTest, WithoutTheSavedProgramRundll32IsLeftAlone) {
+  sim::SetStringValue(HKEY_LOCAL_MACHINE, kMarkerKey, "", "");
+  sim::PutFile(kRundll32, kOriginalRundll32);
+
+  EXPECT_TRUE(CleanSircam(run_));
+
+  EXPECT_EQ(kOriginalRundll32, sim::FileContents(kRundll32));
+  EXPECT_EQ(0, sim::CallCount("DeleteFileA"));
+  EXPECT_EQ(0, sim::CallCount("MoveFileA"));
+  EXPECT_EQ(Report(false), sim::ConsoleOutput());
+}
+
+TEST_P(SircamCleanerTest, Rundll32InUseIsReplacedAtTheNextStart) {
+  sim::SetStringValue(HKEY_LOCAL_MACHINE, kMarkerKey, "", "");
+  PlantSavedSystemProgram();
+  sim::FailCall("DeleteFileA", ERROR_SHARING_VIOLATION, 1);
+
+  EXPECT_TRUE(CleanSircam(run_));
+
+  EXPECT_TRUE(run_.RestartNeeded);
+  EXPECT_EQ(Report(true), sim::ConsoleOutput());
+  EXPECT_EQ(kWormBody, sim::FileContents(kRundll32));
+  std::vector<std::pair<string, string>> expectedMoves;
+  if (line() == sim::Line::Nt) {
+    expectedMoves = {{kRundll32, ""}, {kRun32, kRundll32}};
+  }
+  EXPECT_EQ(expectedMoves, sim::BootTimeMoves());
+  string schedule =
+      sim::FileContents(WindowsDirectory(line()) + "\\wininit.ini");
+  size_t deletion = schedule.find("NUL=C:\\windows\\rundll32.exe");
+  size_t rename =
+      schedule.find("C:\\windows\\rundll32.exe=C:\\windows\\run32.exe");
+  ASSERT_NE(string::npos, deletion) << schedule;
+  ASSERT_NE(string::npos, rename) << schedule;
+  EXPECT_LT(deletion, rename);
+
+  sim::Restart();
+  EXPECT_EQ(kOriginalRundll32, sim::FileContents(kRundll32));
+  EXPECT_FALSE(sim::FileExists(kRun32));
+}
+
+TEST_P(SircamCleanerTest, OnlyADeferredRenameAsksForARestart) {
+  sim::SetStringValue(HKEY_LOCAL_MACHINE, kMarkerKey, "", "");
+  PlantSavedSystemProgram();
+  sim::FailCall("DeleteFileA", ERROR_SHARING_VIOLATION, 1);
+  sim::FailCall("MoveFileA", ERROR_PATH_NOT_FOUND, 1);
+
+  EXPECT_TRUE(CleanSircam(run_));
+
+  EXPECT_FALSE(run_.RestartNeeded);
+  EXPECT_EQ(Report(false), sim::ConsoleOutput());
+}
+
+// With the reported directory elsewhere, a file found at the usual place of
+// the running line shows that the usual place was used.
+struct FallbackCase {
+  const char* failing;
+  const char* ntPath;
+  const char* otherPath;
+};
+
+TEST_P(SircamCleanerTest, UnreportedDirectoryFallsBackToTheUsualOne) {
+  const FallbackCase cases[] = {
+      {"GetWindowsDirectoryA", "c:\\winnt\\ScMx32.exe",
+       "c:\\windows\\ScMx32.exe"},
+      {"GetSystemDirectoryA", "c:\\winnt\\system32\\SCam32.exe",
+       "c:\\windows\\system\\SCam32.exe"},
+  };
+  for (const FallbackCase& c : cases) {
+    for (bool versionFailsOnce : {false, true}) {
+      SCOPED_TRACE(string(c.failing) + (versionFailsOnce ? " retried" : ""));
+      sim::Reset(line());
+      sim::AddDrive('D');
+      sim::SetWindowsDirectory("D:\\OS");
+      sim::SetSystemDirectory("D:\\OS\\SYS");
+      sim::SetStringValue(HKEY_LOCAL_MACHINE, kMarkerKey, "", "");
+      const char* usual = line() == sim::Line::Nt ? c.ntPath : c.otherPath;
+      const char* otherLine = line() == sim::Line::Nt ? c.otherPath : c.ntPath;
+      sim::PutFile(usual, kWormBody);
+      sim::PutFile(otherLine, kWormBody);
+      sim::PutFile("D:\\OS\\ScMx32.exe", kWormBody);
+      sim::PutFile("D:\\OS\\SYS\\SCam32.exe", kWormBody);
+      sim::FailCall(c.failing, ERROR_INVALID_PARAMETER, 1);
+      if (versionFailsOnce) sim::FailCall("GetVersionExA", ERROR_ACCESS_DENIED);
+      RunState run = {true, false};
+
+      EXPECT_TRUE(CleanSircam(run));
+
+      EXPECT_FALSE(sim::FileExists(usual));
+      EXPECT_TRUE(sim::FileExists(otherLine));
+      bool windowsFailed = string(c.failing) == "GetWindowsDirectoryA";
+      EXPECT_EQ(windowsFailed, sim::FileExists("D:\\OS\\ScMx32.exe"));
+      EXPECT_EQ(!windowsFailed, sim::FileExists("D:\\OS\\SYS\\SCam32.exe"));
+      EXPECT_EQ(Report(false), sim::ConsoleOutput());
+    }
+  }
+}
+
+TEST_P(SircamCleanerTest, FallbackDriveIsUsedForTheRecycledCopy) {
+  sim::AddDrive('D');
+  sim::SetWindowsDirectory("D:\\OS");
+  sim::SetStringValue(HKEY_LOCAL_MACHINE, kMarkerKey, "", "");
+  sim::PutFile("C:\\RECYCLED\\SirC32.exe", kWormBody);
+  sim::PutFile("D:\\RECYCLED\\SirC32.exe", kWormBody);
+  sim::FailCall("GetWindowsDirectoryA", ERROR_INVALID_PARAMETER, 1);
+
+  EXPECT_TRUE(CleanSircam(run_));
+
+  EXPECT_FALSE(sim::FileExists("C:\\RECYCLED\\SirC32.exe"));
+  EXPECT_TRUE(sim::FileExists("D:\\RECYCLED\\SirC32.exe"));
+}
+
+// No directory and no line of Windows either: the run stops at once,
+// silently, with the registry already cleaned and the files as far as
+// they got.
+TEST_P(SircamCleanerTest, StopsWhenNeitherDirectoryNorVersionIsKnown) {
+  struct StopCase {
+    const char* failing;
+    bool firstCopiesDeleted;
+  };
+  const StopCase cases[] = {
+      {"GetWindowsDirectoryA", false},
+      {"GetSystemDirectoryA", true},
+  };
+  for (const StopCase& c : cases) {
+    SCOPED_TRACE(c.failing);
+    sim::Reset(line());
+    PlantInfection(line());
+    sim::FailCall(c.failing, ERROR_INVALID_PARAMETER, 1);
+    sim::FailCall("GetVersionExA", ERROR_ACCESS_DENIED, 1, true);
+    RunState run = {true, false};
+
+    EXPECT_FALSE(CleanSircam(run));
+
+    EXPECT_EQ("", sim::ConsoleOutput());
+    EXPECT_TRUE(run.NothingToClean);
+    EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, kMarkerKey));
+    EXPECT_FALSE(
+        sim::ValueExists(HKEY_LOCAL_MACHINE, kRunServicesKey, "Driver32"));
+    EXPECT_EQ(
+        kStandardOpenCommand,
+        string(sim::ValueData(HKEY_CLASSES_ROOT, kOpenCommandKey, "").c_str()));
+    EXPECT_EQ(!c.firstCopiesDeleted,
+              sim::FileExists("C:\\RECYCLED\\SirC32.exe"));
+    EXPECT_EQ(!c.firstCopiesDeleted,
+              sim::FileExists(WindowsDirectory(line()) + "\\ScMx32.exe"));
+    EXPECT_TRUE(sim::FileExists(SystemDirectory(line()) + "\\SCam32.exe"));
+    EXPECT_TRUE(sim::FileExists(string(kStartupFolder) +
+                                "\\Microsoft Internet Office.exe"));
+    EXPECT_EQ(kWormBody, sim::FileContents(kRundll32));
+    EXPECT_EQ(2, sim::CallCount("GetVersionExA"));
+    EXPECT_NE(string::npos, sim::FileContents("C:\\AUTOEXEC.BAT")
+                                .find("@win \\recycled\\sirc32.exe"));
+  }
+}
+
+TEST_P(SircamCleanerTest, StartupFolderThatCannotBeReadIsSkipped) {
+  PlantInfection(line());
+  sim::SetRawValue(HKEY_CURRENT_USER, kShellFoldersKey, "Startup", REG_SZ,
+                   string(MAX_PATH, 'x'));
+
+  EXPECT_TRUE(CleanSircam(run_));
+
+  EXPECT_TRUE(sim::FileExists(string(kStartupFolder) +
+                              "\\Microsoft Internet Office.exe"));
+  EXPECT_EQ(Report(false), sim::ConsoleOutput());
+}
+
+TEST_P(SircamCleanerTest, StartupCopyPathTooLongIsNotLookedUp) {
+  sim::SetStringValue(HKEY_LOCAL_MACHINE, kMarkerKey, "", "");
+  // 250 characters: with the copy's name the path needs more than 259.
+  string longFolder = "C:\\" + string(247, 'f');
+  sim::SetStringValue(HKEY_CURRENT_USER, kShellFoldersKey, "Startup",
+                      longFolder);
+
+  EXPECT_TRUE(CleanSircam(run_));
+
+  // The three other copies and the saved system program, but not the
+  // Startup copy.
+  EXPECT_EQ(4, sim::CallCount("FindFirstFileA"));
+  EXPECT_EQ(Report(false), sim::ConsoleOutput());
+}
+
+TEST_P(SircamCleanerTest, RestartAdviceFollowsAnEarlierCleaner) {
+  sim::SetStringValue(HKEY_LOCAL_MACHINE, kMarkerKey, "", "");
+  run_.RestartNeeded = true;
+
+  EXPECT_TRUE(CleanSircam(run_));
+
+  EXPECT_EQ(Report(true), sim::ConsoleOutput());
+}
+
+INSTANTIATE_TEST_SUITE_P(BothLines, SircamCleanerTest,
+                         testing::Values(sim::Line::Nt, sim::Line::Win9x));
+
+}  // namespace

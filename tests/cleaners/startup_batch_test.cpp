@@ -1,0 +1,166 @@
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "cleaners/startup_batch.h"
+#include "platform/sim/sim_control.h"
+
+namespace {
+
+using std::string;
+using namespace std::string_literals;
+
+const char kBatchFile[] = "C:\\AUTOEXEC.BAT";
+const char kCannotModify[] =
+    "This program can not modify c:\\autoexec.bat file. \n"
+    "You can try to find and delete \"@win \\recycled\\sirc32.exe\" string "
+    "from this file manually.\n\n";
+
+class StartupBatchTest : public testing::TestWithParam<sim::Line> {
+ protected:
+  void SetUp() override { sim::Reset(GetParam()); }
+  void TearDown() override { EXPECT_EQ(0, sim::OpenHandleCount()); }
+};
+
+struct RewriteCase {
+  const char* what;
+  string before;
+  string after;
+};
+
+TEST_P(StartupBatchTest, RemovesTheFirstWormLineAndKeepsEveryOtherByte) {
+  const RewriteCase cases[] = {
+      {"the first at sign does not match",
+       "@echo off\r\n@win \\recycled\\sirc32.exe\r\nPATH C:\\WINDOWS\r\n",
+       "@echo off\r\n\r\nPATH C:\\WINDOWS\r\n"},
+      {"capitals", "@WIN \\RECYCLED\\SIRC32.EXE\r\nrem end\r\n",
+       "\r\nrem end\r\n"},
+      {"mixed case", "@Win \\ReCycled\\SirC32.Exe\r\n", "\r\n"},
+      {"in the middle of a line", "rem @win \\recycled\\sirc32.exe now\r\n",
+       "rem  now\r\n"},
+      {"first occurrence only",
+       "@win \\recycled\\sirc32.exe\r\n@win \\recycled\\sirc32.exe\r\n",
+       "\r\n@win \\recycled\\sirc32.exe\r\n"},
+      {"the whole file", "@win \\recycled\\sirc32.exe", ""},
+      {"at sign right before the line", "@@win \\recycled\\sirc32.exe\r\n",
+       "@\r\n"},
+      {"a near miss first",
+       "@win \\recycled\\sirc32.ex\r\n@win \\recycled\\sirc32.exe\r\n",
+       "@win \\recycled\\sirc32.ex\r\n\r\n"},
+      {"bytes after a NUL move too",
+       "@win \\recycled\\sirc32.exe\r\nA\0B\r\n@C\r\n"s, "\r\nA\0B\r\n@C\r\n"s},
+      {"high bytes stay", "\xe9t\xe9\r\n@win \\recycled\\sirc32.exe\xff\r\n",
+       "\xe9t\xe9\r\n\xff\r\n"},
+  };
+  for (const RewriteCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    sim::Reset(GetParam());
+    sim::PutFile(kBatchFile, c.before);
+
+    RepairStartupBatch();
+
+    EXPECT_EQ(c.after, sim::FileContents(kBatchFile));
+    EXPECT_EQ("", sim::ConsoleOutput());
+    EXPECT_EQ(0, sim::OpenHandleCount());
+  }
+}
+
+TEST_P(StartupBatchTest, FileWithoutTheWormLineIsNotRewritten) {
+  const RewriteCase cases[] = {
+      {"empty file", "", ""},
+      {"ordinary batch file", "@echo off\r\nPATH C:\\DOS\r\n", ""},
+      {"line cut short at the end", "@echo off\r\n@win \\recycled\\sirc32.ex",
+       ""},
+      {"another program", "@win \\recycled\\sirc33.exe\r\n", ""},
+      {"without the at sign", "win \\recycled\\sirc32.exe\r\n", ""},
+      {"behind a NUL", "@echo off\r\n\0@win \\recycled\\sirc32.exe\r\n"s, ""},
+      {"line split by a NUL",
+       "@win \\recycled\\sirc\0"
+       "32.exe\r\n"s,
+       ""},
+  };
+  for (const RewriteCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    sim::Reset(GetParam());
+    sim::PutFile(kBatchFile, c.before);
+
+    RepairStartupBatch();
+
+    EXPECT_EQ(c.before, sim::FileContents(kBatchFile));
+    EXPECT_EQ(0, sim::CallCount("WriteFile"));
+    EXPECT_EQ(1, sim::CallCount("CreateFileA")) << "never re-created";
+    EXPECT_EQ("", sim::ConsoleOutput());
+  }
+}
+
+TEST_P(StartupBatchTest, MissingFileIsPassedOverSilently) {
+  RepairStartupBatch();
+
+  EXPECT_FALSE(sim::FileExists(kBatchFile));
+  EXPECT_EQ("", sim::ConsoleOutput());
+}
+
+TEST_P(StartupBatchTest, ReadOnlyFileIsPassedOverSilently) {
+  const string infected = "@win \\recycled\\sirc32.exe\r\n";
+  sim::PutFile(kBatchFile, infected);
+  sim::SetReadOnly(kBatchFile, true);
+
+  RepairStartupBatch();
+
+  EXPECT_EQ(infected, sim::FileContents(kBatchFile));
+  EXPECT_EQ("", sim::ConsoleOutput());
+}
+
+struct FailureCase {
+  const char* function;
+  int nth;
+  DWORD error;
+};
+
+// Whatever fails, the file keeps every byte it had and the user is told to
+// remove the line by hand.
+TEST_P(StartupBatchTest, FailureKeepsTheOriginalAndTellsTheUser) {
+  const DWORD kDiskFull = 112;
+  const FailureCase cases[] = {
+      {"GetFileSize", 1, ERROR_ACCESS_DENIED},
+      {"HeapAlloc", 1, ERROR_NOT_ENOUGH_MEMORY},
+      {"SetFilePointer", 1, ERROR_INVALID_HANDLE},
+      {"ReadFile", 1, ERROR_LOCK_VIOLATION},
+      {"CreateFileA", 2, ERROR_SHARING_VIOLATION},  // re-creating it
+      {"WriteFile", 1, kDiskFull},
+  };
+  const string infected =
+      "@echo off\r\n@win \\recycled\\sirc32.exe\r\nPATH C:\\WINDOWS\r\n";
+  for (const FailureCase& c : cases) {
+    SCOPED_TRACE(c.function);
+    sim::Reset(GetParam());
+    sim::PutFile(kBatchFile, infected);
+    sim::FailCall(c.function, c.error, c.nth);
+
+    RepairStartupBatch();
+
+    EXPECT_EQ(infected, sim::FileContents(kBatchFile));
+    EXPECT_EQ(kCannotModify, sim::ConsoleOutput());
+    EXPECT_EQ(0, sim::OpenHandleCount());
+  }
+}
+
+TEST_P(StartupBatchTest, SizeOrMemoryFailureNeverRewrites) {
+  for (const char* function : {"GetFileSize", "HeapAlloc"}) {
+    SCOPED_TRACE(function);
+    sim::Reset(GetParam());
+    sim::PutFile(kBatchFile, "@win \\recycled\\sirc32.exe\r\n");
+    sim::FailCall(function, ERROR_NOT_ENOUGH_MEMORY);
+
+    RepairStartupBatch();
+
+    EXPECT_EQ(0, sim::CallCount("ReadFile"));
+    EXPECT_EQ(0, sim::CallCount("WriteFile"));
+    EXPECT_EQ(1, sim::CallCount("CreateFileA"));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(BothLines, StartupBatchTest,
+                         testing::Values(sim::Line::Nt, sim::Line::Win9x));
+
+}  // namespace
