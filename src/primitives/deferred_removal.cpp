@@ -134,6 +134,16 @@ RemovalResult ScheduleAtBoot(DWORD platformId, const char* from,
   return recorded ? Deferred : Failed;
 }
 
+// Some file systems report a failure without an error code; whether the
+// operation happened is then read off the disk rather than assumed.
+bool PathExists(const char* path) {
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA(path, &found);
+  if (search == INVALID_HANDLE_VALUE) return false;
+  FindClose(search);
+  return true;
+}
+
 }  // namespace
 
 bool QueryPlatformId(DWORD& platformId) {
@@ -151,7 +161,7 @@ bool QueryPlatformId(DWORD& platformId) {
 RemovalResult DeleteOrDefer(const char* path) {
   if (DeleteFileA(path)) return Done;
   DWORD error = GetLastError();
-  if (error == ERROR_SUCCESS) return Done;
+  if (error == ERROR_SUCCESS) return PathExists(path) ? Failed : Done;
   if (!IsAccessError(error)) return Failed;
   DWORD platformId = 0;
   if (!QueryPlatformId(platformId)) return NoVersion;
@@ -161,7 +171,9 @@ RemovalResult DeleteOrDefer(const char* path) {
 RemovalResult RenameOrDefer(const char* from, const char* to) {
   if (MoveFileA(from, to)) return Done;
   DWORD error = GetLastError();
-  if (error == ERROR_SUCCESS) return Done;
+  if (error == ERROR_SUCCESS) {
+    return !PathExists(from) && PathExists(to) ? Done : Failed;
+  }
   if (!IsAccessError(error) && !IsExistsError(error)) return Failed;
   DWORD platformId = 0;
   if (!QueryPlatformId(platformId)) return NoVersion;

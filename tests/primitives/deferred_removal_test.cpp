@@ -289,14 +289,23 @@ TEST_P(DeferredRemovalTest, ErrorClassesDecideWhatIsDeferred) {
   }
 }
 
-TEST_P(DeferredRemovalTest, FailureWithoutAnErrorCodeCountsAsDone) {
+TEST_P(DeferredRemovalTest, FailureWithoutAnErrorCodeIsJudgedByTheDisk) {
   sim::PutFile("C:\\worm.exe", "MZ");
   sim::FailCall("DeleteFileA", 0);
-  EXPECT_EQ(Done, DeleteOrDefer("C:\\worm.exe"));
+  EXPECT_EQ(Failed, DeleteOrDefer("C:\\worm.exe")) << "the file is still there";
   sim::FailCall("MoveFileA", 0);
-  EXPECT_EQ(Done, RenameOrDefer("C:\\worm.exe", "C:\\new.exe"));
+  EXPECT_EQ(Failed, RenameOrDefer("C:\\worm.exe", "C:\\new.exe"));
   EXPECT_EQ("", Wininit());
   EXPECT_TRUE(sim::BootTimeMoves().empty());
+  EXPECT_TRUE(sim::FileExists("C:\\worm.exe"));
+  EXPECT_EQ(0, sim::OpenHandleCount());
+
+  sim::FailCall("DeleteFileA", 0);
+  EXPECT_EQ(Done, DeleteOrDefer("C:\\gone.exe")) << "nothing left to delete";
+  sim::PutFile("C:\\new.exe", "MZ");
+  sim::FailCall("MoveFileA", 0);
+  EXPECT_EQ(Done, RenameOrDefer("C:\\old.exe", "C:\\new.exe"))
+      << "source gone, target in place";
 }
 
 TEST_P(DeferredRemovalTest, UnknownPlatformSchedulesNothingAndSaysNothing) {
