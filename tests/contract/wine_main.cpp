@@ -10,19 +10,9 @@
 #include <gtest/gtest.h>
 
 #include "platform/windows_api.h"
+#include "support/wine/wine_guard.h"
 
 namespace {
-
-typedef const char*(__cdecl* WineVersionFunction)();
-
-const char* WineVersion() {
-  HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-  if (ntdll == NULL) return NULL;
-  WineVersionFunction wineGetVersion = reinterpret_cast<WineVersionFunction>(
-      reinterpret_cast<void*>(GetProcAddress(ntdll, "wine_get_version")));
-  if (wineGetVersion == NULL) return NULL;
-  return wineGetVersion();
-}
 
 // The platform identifier the line reports: 1 for Windows 95, 98 and ME,
 // 2 for the NT line.
@@ -43,13 +33,8 @@ const char kLinePrefix[] = "--line=";
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (!RefuseOutsideWine("contract_tests")) return 2;
   const char* wineVersion = WineVersion();
-  if (wineVersion == NULL) {
-    fprintf(stderr,
-            "contract_tests changes HKEY_CLASSES_ROOT, HKEY_LOCAL_MACHINE and "
-            "C:\\ and runs only under Wine, in a prefix made for it.\n");
-    return 2;
-  }
 
   testing::InitGoogleTest(&argc, argv);
 
