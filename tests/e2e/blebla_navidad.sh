@@ -1,0 +1,180 @@
+#!/usr/bin/env bash
+# BleBla.b and the Navidad variants as they are found in the wild, on both
+# lines of Windows: the exact report (CR LF in a file), the registry and the
+# files afterwards, a worm program that is running deferred to the restart
+# and gone after it, and a second run that finds nothing.
+#   blebla_navidad.sh EXE LIB
+set -u
+exe=$1
+source "$2"
+
+texts="$WS_SOURCE_DIR/src/run/run_texts.h"
+open_command='HKCR\exefile\shell\open\command'
+run_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
+
+blebla_result() {
+  printf 'Your registry was cleaned from links to I-Worm.BleBla.b virus \n'
+  printf 'but we recommend to use Tarnwell Anti-Virus to scan your hard drive.\n'
+}
+navidad_result_a() {
+  printf 'Your registry was cleaned from links to I-Worm.Navidad virus \n'
+  printf 'but we recommend to use Tarnwell Anti-Virus to scan your hard drive.\n'
+}
+navidad_result_b() {
+  printf 'Your registry was complitely cleaned from links to I-Worm.Navidad virus \n'
+  printf 'but we recomend to use antivirus program to scan your hard drive.'
+}
+banner() {
+  ws_c_text "$texts" kBanner
+  ws_c_text "$texts" kOwnershipLine
+  printf '\n'
+}
+download() { ws_c_text "$texts" kDownloadAdvice; }
+restart() { ws_c_text "$texts" kRestartAdvice; }
+closing() { ws_c_text "$texts" kClosingPrompt; }
+
+# BleBla.b: every extension it takes over points at its file type, which
+# starts its program. Of the file types that the cleaner can give back, the
+# system has some and lacks the others.
+plant_blebla() {
+  local extension
+  {
+    printf 'REGEDIT4\n\n'
+    printf '[HKEY_CLASSES_ROOT\\rnjfile]\n@=""\n\n'
+    printf '[HKEY_CLASSES_ROOT\\rnjfile\\shell\\open\\command]\n'
+    printf '@="C:\\\\WINDOWS\\\\sysrnj.exe \\"%%1\\""\n\n'
+    for extension in .jpg .jpeg .jpe .bmp .gif .avi .mpg .mpeg .mp2 .wmf \
+      .wma .wmv .mp3 .vqf .doc .xls .zip .rar .lha .arj .reg; do
+      printf '[HKEY_CLASSES_ROOT\\%s]\n@="rnjfile"\n\n' "$extension"
+    done
+    printf '[HKEY_CLASSES_ROOT\\.lha\\ShellNew]\n"NullFile"=""\n\n'
+    for type in jpegfile avifile wordpad.document.1 winzip regfile; do
+      printf '[HKEY_CLASSES_ROOT\\%s]\n\n' "$type"
+    done
+    for type in Paint.Picture giffile mpegfile wmafile wmvfile mp3file \
+      word.document.8 excel.sheet.8 winrar archivefile; do
+      printf '[-HKEY_CLASSES_ROOT\\%s]\n\n' "$type"
+    done
+  } | ws_reg_import
+  printf 'MZ BleBla.b' | ws_put_file 'C:\windows\sysrnj.exe'
+}
+
+# A Navidad mark as the worm leaves it, with values and a subkey.
+plant_navidad_mark() {  # NAME
+  ws_reg_add "HKCU\\Software\\$1" Installed 1
+  ws_reg_add "HKCU\\Software\\$1\\Mail" Sent 0
+}
+
+check_blebla_gone() {  # LINE
+  ws_reg_key_exists 'HKCR\rnjfile' && ws_fail "$1: BleBla.b's file type is still there"
+  local pair extension expected actual
+  for pair in .jpg=jpegfile .jpeg=jpegfile .jpe=jpegfile .bmp= .gif= \
+    .avi=avifile .mpg= .mpeg= .mp2= .wmf= .wma= .wmv= .mp3= .vqf= \
+    .doc=wordpad.document.1 .xls= .zip=winzip .rar= .arj=winzip .reg=regfile; do
+    extension=${pair%%=*}
+    expected=${pair#*=}
+    actual=$(ws_reg_get "HKCR\\$extension" '') ||
+      ws_fail "$1: HKCR\\$extension has no default value"
+    ws_assert_eq "$expected" "$actual" "$1: file type of $extension"
+  done
+}
+
+check_navidad_gone() {  # LINE NAME...
+  local line=$1 name
+  shift
+  for name in "$@"; do
+    ws_reg_key_exists "HKCU\\Software\\$name" && ws_fail "$line: the mark $name is still there"
+  done
+  ws_reg_key_exists 'HKCU\Software\Wine' || ws_fail "$line: a sibling of the marks went too"
+  ws_reg_get "$run_key" Win32BaseServiceMOD >/dev/null &&
+    ws_fail "$line: Navidad's autostart value is still there"
+  ws_assert_eq '"%1" %*' "$(ws_reg_get "$open_command" '')" "$line: open command"
+}
+
+expect_nothing_to_clean() {  # LINE
+  {
+    banner
+    ws_c_text "$texts" kNothingToClean
+    closing
+  } | ws_crlf >"$WS_WORK/expected.txt"
+  ws_run "$WS_WORK/out.txt" "$WS_WORK/err.txt" "$exe"
+  ws_assert_status 0 "$1: second run's exit status"
+  ws_assert_bytes "$WS_WORK/expected.txt" "$WS_WORK/out.txt" "$1: second run's report"
+}
+
+ws_begin
+
+# ---- Windows 98: BleBla.b running; Navidad found through its autostart
+# value; the second variant's mark alone, whose report runs into the
+# download advice.
+ws_set_windows_version "$(basename "$exe")" win98
+plant_blebla
+plant_navidad_mark Navidad
+plant_navidad_mark xxxxmas
+ws_reg_add "$run_key" Win32BaseServiceMOD 'C:\windows\system\winsvrc.exe'
+ws_reg_add "$open_command" '' 'C:\windows\system\winsvrc.exe "%1" %*'
+printf 'MZ Navidad' | ws_put_file 'C:\windows\system\winsvrc.vxd'
+printf 'MZ Navidad' | ws_put_file 'C:\windows\system\winsvrc.exe'
+ws_hold_running blebla 'C:\windows\sysrnj.exe'
+{
+  banner
+  blebla_result; download
+  navidad_result_a; download; restart
+  navidad_result_b; download; restart
+  closing
+} | ws_crlf >"$WS_WORK/expected.txt"
+
+ws_run "$WS_WORK/out.txt" "$WS_WORK/err.txt" "$exe"
+
+ws_assert_status 0 "win98: exit status"
+ws_assert_bytes "$WS_WORK/expected.txt" "$WS_WORK/out.txt" "win98: report"
+ws_assert_empty_file "$WS_WORK/err.txt" "win98: standard error"
+check_blebla_gone win98
+ws_reg_key_exists 'HKCR\.lha' && ws_fail "win98: .lha is still there"
+check_navidad_gone win98 Navidad xxxxmas
+ws_assert_file_absent 'C:\windows\system\winsvrc.vxd' "win98: Navidad's program"
+ws_assert_file_exists 'C:\windows\system\winsvrc.exe' "win98: the file the command named"
+ws_assert_file_exists 'C:\windows\sysrnj.exe' "win98: BleBla.b's running program"
+ws_wininit_text | grep -qi '^NUL=.*sysrnj\.exe' ||
+  ws_fail "win98: no deletion of sysrnj.exe in wininit.ini: $(ws_wininit_text)"
+
+ws_restart
+
+ws_assert_file_absent 'C:\windows\sysrnj.exe' "win98: BleBla.b's program after the restart"
+expect_nothing_to_clean win98
+
+# ---- Windows XP: BleBla.b's file type must go although it has subkeys;
+# the third variant found through the open command it took over, its
+# program running.
+ws_set_windows_version "$(basename "$exe")" winxp
+plant_blebla
+plant_navidad_mark Emanuel
+ws_reg_add "$open_command" '' 'C:\windows\system\wintask.exe "%1" %*'
+ws_hold_running emanuel 'C:\windows\system\wintask.exe'
+{
+  banner
+  blebla_result; download
+  navidad_result_a; download; restart
+  closing
+} | ws_crlf >"$WS_WORK/expected.txt"
+
+ws_run "$WS_WORK/out.txt" "$WS_WORK/err.txt" "$exe"
+
+ws_assert_status 0 "winxp: exit status"
+ws_assert_bytes "$WS_WORK/expected.txt" "$WS_WORK/out.txt" "winxp: report"
+ws_assert_empty_file "$WS_WORK/err.txt" "winxp: standard error"
+check_blebla_gone winxp
+# One deletion request, which the NT line refuses for a key with subkeys.
+ws_assert_eq rnjfile "$(ws_reg_get 'HKCR\.lha' '')" "winxp: .lha"
+ws_reg_key_exists 'HKCR\.lha\ShellNew' || ws_fail "winxp: .lha\\ShellNew was purged"
+check_navidad_gone winxp Emanuel
+ws_assert_file_absent 'C:\windows\sysrnj.exe' "winxp: BleBla.b's program"
+ws_assert_file_exists 'C:\windows\system\wintask.exe' "winxp: Emanuel's running program"
+# The list names files in the NT form, \??\C:\...
+ws_pending_renames | grep -qi '\\windows\\system\\wintask\.exe|$' ||
+  ws_fail "winxp: wintask.exe is not in the boot-time list: $(ws_pending_renames)"
+
+ws_restart
+
+ws_assert_file_absent 'C:\windows\system\wintask.exe' "winxp: Emanuel's program after the restart"
+expect_nothing_to_clean winxp
