@@ -4,24 +4,18 @@
 #ifndef WORMSWEEP_TESTS_CONTRACT_FILE_CONTRACT_SUPPORT_H_
 #define WORMSWEEP_TESTS_CONTRACT_FILE_CONTRACT_SUPPORT_H_
 
-#include <string.h>
 
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "contract/contract_support.h"
 #include "platform/windows_api.h"
 
 namespace file_contract {
 
-inline bool IsNtLine() {
-  OSVERSIONINFOA version;
-  memset(&version, 0, sizeof version);
-  version.dwOSVersionInfoSize = sizeof version;
-  return GetVersionExA(&version) &&
-         version.dwPlatformId == VER_PLATFORM_WIN32_NT;
-}
+using contract::IsNtLine;
 
 // Closes its handle however the test ends.
 class ScopedHandle {
