@@ -35,6 +35,7 @@ bool PurgeKey(HKEY key) {
     values = remaining;
   }
 
+  DWORD subkeysLeft = subkeys;
   for (DWORD i = 0; i < subkeys; ++i) {
     PathBuffer name;
     if (RegEnumKeyA(key, 0, name, MAX_PATH) != ERROR_SUCCESS) return false;
@@ -48,6 +49,16 @@ bool PurgeKey(HKEY key) {
     // The NT line refuses to delete a key that still has subkeys, so one that
     // could not be opened and purged ends the purge here.
     if (RegDeleteKeyA(key, name) != ERROR_SUCCESS) return false;
+    // A deletion that reports success but leaves the subkey would have the
+    // next round take the same subkey again, and the purge end with another
+    // one never visited.
+    DWORD remaining = 0;
+    DWORD unusedValues = 0;
+    if (!CountSubkeysAndValues(key, remaining, unusedValues) ||
+        remaining >= subkeysLeft) {
+      return false;
+    }
+    subkeysLeft = remaining;
   }
   return true;
 }

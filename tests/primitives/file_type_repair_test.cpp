@@ -91,7 +91,7 @@ TEST_P(FileTypeRepairTest, ExtensionItemsOfMoreThanSevenCharactersAreSkipped) {
   sim::SetStringValue(HKEY_CLASSES_ROOT, ".abcdefg.x", "", "wormtype");
   sim::CreateKey(HKEY_CLASSES_ROOT, "goodtype");
 
-  RepairAssociation(".abcdefg.x;.abcdef;", "goodtype;");
+  RepairAssociation(".abcdefg.x;.abcdefg;.abcdef;", "goodtype;");
 
   EXPECT_EQ(Written("goodtype"), Default(".abcdef"));
   EXPECT_EQ("wormtype", Default(".abcdefg").substr(0, 8));

@@ -123,6 +123,26 @@ TEST_P(KeyPurgeTest, EndsWhenEnumeratingFails) {
   }
 }
 
+// A deletion that reports success but leaves the value or key in place (the
+// call "fails" with ERROR_SUCCESS) must not pass for a purge that emptied the
+// key.
+TEST_P(KeyPurgeTest, DeletionThatRemovesNothingEndsThePurge) {
+  for (const char* function : {"RegDeleteValueA", "RegDeleteKeyA"}) {
+    sim::Reset(GetParam());
+    sim::SetStringValue(HKEY_CURRENT_USER, kMarker, "a", "1");
+    sim::SetStringValue(HKEY_CURRENT_USER, kMarker, "b", "1");
+    sim::CreateKey(HKEY_CURRENT_USER, "Software\\SirCam\\one");
+    sim::CreateKey(HKEY_CURRENT_USER, "Software\\SirCam\\two");
+    sim::FailCall(function, ERROR_SUCCESS);
+
+    EXPECT_FALSE(Purge()) << function;
+
+    EXPECT_EQ(1, sim::CallCount(function)) << function;
+    EXPECT_TRUE(sim::KeyExists(HKEY_CURRENT_USER, "Software\\SirCam\\two"))
+        << function;
+  }
+}
+
 TEST_P(KeyPurgeTest, ValueNameTooLongForTheBufferEndsThePurge) {
   sim::SetStringValue(HKEY_CURRENT_USER, kMarker, std::string(300, 'n'), "1");
 
