@@ -13,7 +13,8 @@
 // batch file and reports. Silent when the worm is absent.
 // Returns false when the run must stop: the system reported no Windows or no
 // system directory and the line of Windows could not be determined for the
-// fallback either; nothing has been printed then.
+// fallback either; the cleaner's report is not printed then (only a
+// cannot-delete text for a copy already tried may have been).
 bool CleanSircam(RunState& run);
 
 #endif  // WORMSWEEP_CLEANERS_SIRCAM_CLEANER_H_

@@ -333,6 +333,11 @@ struct FallbackCase {
   const char* otherPath;
 };
 
+// How the system fails to report a directory: the call fails (and the
+// version query may need its second attempt), or the directory does not fit
+// the buffer, which is then left unfilled.
+enum class Unreported { Fails, FailsVersionRetried, TooLong };
+
 TEST_P(SircamCleanerTest, UnreportedDirectoryFallsBackToTheUsualOne) {
   const FallbackCase cases[] = {
       {"GetWindowsDirectoryA", "c:\\winnt\\ScMx32.exe",
@@ -340,13 +345,20 @@ TEST_P(SircamCleanerTest, UnreportedDirectoryFallsBackToTheUsualOne) {
       {"GetSystemDirectoryA", "c:\\winnt\\system32\\SCam32.exe",
        "c:\\windows\\system\\SCam32.exe"},
   };
+  const string tooLong = "D:\\" + string(MAX_PATH, 'w');
   for (const FallbackCase& c : cases) {
-    for (bool versionFailsOnce : {false, true}) {
-      SCOPED_TRACE(string(c.failing) + (versionFailsOnce ? " retried" : ""));
+    for (Unreported how : {Unreported::Fails, Unreported::FailsVersionRetried,
+                           Unreported::TooLong}) {
+      SCOPED_TRACE(string(c.failing) + " " +
+                   std::to_string(static_cast<int>(how)));
+      bool windowsFailed = string(c.failing) == "GetWindowsDirectoryA";
       sim::Reset(line());
       sim::AddDrive('D');
-      sim::SetWindowsDirectory("D:\\OS");
-      sim::SetSystemDirectory("D:\\OS\\SYS");
+      sim::SetWindowsDirectory(
+          how == Unreported::TooLong && windowsFailed ? tooLong : "D:\\OS");
+      sim::SetSystemDirectory(how == Unreported::TooLong && !windowsFailed
+                                  ? tooLong
+                                  : "D:\\OS\\SYS");
       sim::SetStringValue(HKEY_LOCAL_MACHINE, kMarkerKey, "", "");
       const char* usual = line() == sim::Line::Nt ? c.ntPath : c.otherPath;
       const char* otherLine = line() == sim::Line::Nt ? c.otherPath : c.ntPath;
@@ -354,15 +366,18 @@ TEST_P(SircamCleanerTest, UnreportedDirectoryFallsBackToTheUsualOne) {
       sim::PutFile(otherLine, kWormBody);
       sim::PutFile("D:\\OS\\ScMx32.exe", kWormBody);
       sim::PutFile("D:\\OS\\SYS\\SCam32.exe", kWormBody);
-      sim::FailCall(c.failing, ERROR_INVALID_PARAMETER, 1);
-      if (versionFailsOnce) sim::FailCall("GetVersionExA", ERROR_ACCESS_DENIED);
+      if (how != Unreported::TooLong) {
+        sim::FailCall(c.failing, ERROR_INVALID_PARAMETER, 1);
+      }
+      if (how == Unreported::FailsVersionRetried) {
+        sim::FailCall("GetVersionExA", ERROR_ACCESS_DENIED);
+      }
       RunState run = {true, false};
 
       EXPECT_TRUE(CleanSircam(run));
 
       EXPECT_FALSE(sim::FileExists(usual));
       EXPECT_TRUE(sim::FileExists(otherLine));
-      bool windowsFailed = string(c.failing) == "GetWindowsDirectoryA";
       EXPECT_EQ(windowsFailed, sim::FileExists("D:\\OS\\ScMx32.exe"));
       EXPECT_EQ(!windowsFailed, sim::FileExists("D:\\OS\\SYS\\SCam32.exe"));
       EXPECT_EQ(Report(false), sim::ConsoleOutput());
@@ -453,6 +468,23 @@ TEST_P(SircamCleanerTest, StartupCopyPathTooLongIsNotLookedUp) {
   // Startup copy.
   EXPECT_EQ(4, sim::CallCount("FindFirstFileA"));
   EXPECT_EQ(Report(false), sim::ConsoleOutput());
+}
+
+TEST_P(SircamCleanerTest, BatchFileLeftUnrepairedIsToldBeforeTheResult) {
+  PlantInfection(line());
+  const DWORD kDiskFull = 112;
+  sim::FailCall("WriteFile", kDiskFull);
+
+  EXPECT_TRUE(CleanSircam(run_));
+
+  EXPECT_EQ(string("This program can not modify c:\\autoexec.bat file. \n"
+                   "You can try to find and delete "
+                   "\"@win \\recycled\\sirc32.exe\" string from this file "
+                   "manually.\n\n") +
+                Report(false),
+            sim::ConsoleOutput());
+  EXPECT_NE(string::npos, sim::FileContents("C:\\AUTOEXEC.BAT")
+                              .find("@win \\recycled\\sirc32.exe"));
 }
 
 TEST_P(SircamCleanerTest, RestartAdviceFollowsAnEarlierCleaner) {

@@ -83,7 +83,7 @@ TEST_P(WormReportsTest, TwoVariantsAtOnceGiveTwoCompleteReportsInOrder) {
 
   EXPECT_EQ(0, CleaningRun());
 
-  // The first variant's report ends without a line feed; the second one's
+  // The second variant's result text ends without a line feed, so its
   // download advice follows on the same line.
   EXPECT_EQ(Banner() + kNavidadResultA + kDownloadAdvice + kNavidadResultB +
                 kDownloadAdvice + Closing(),
