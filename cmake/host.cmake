@@ -38,3 +38,11 @@ target_link_libraries(contract_tests PRIVATE wormsweep_core GTest::gtest)
 add_test(NAME contract_nt COMMAND contract_tests --line=nt)
 add_test(NAME contract_9x COMMAND contract_tests --line=9x)
 set_tests_properties(contract_nt contract_9x PROPERTIES LABELS contract)
+
+# What scripts/setup-deps asks of apt on a fresh machine, which CI, running on
+# a machine that has everything, would otherwise never see.
+find_program(WORMSWEEP_BASH bash REQUIRED)
+add_test(NAME setup_deps_test
+  COMMAND ${WORMSWEEP_BASH} ${CMAKE_SOURCE_DIR}/tools/setup_deps_test.sh
+    ${CMAKE_SOURCE_DIR}/scripts/setup-deps)
+set_tests_properties(setup_deps_test PROPERTIES LABELS scripts)
