@@ -34,6 +34,7 @@ target_include_directories(wormsweep PRIVATE ${CMAKE_SOURCE_DIR}/src)
 target_compile_options(wormsweep PRIVATE
   $<$<COMPILE_LANGUAGE:CXX>:${WORMSWEEP_WARNING_FLAGS}>
   $<$<COMPILE_LANGUAGE:CXX>:-Os>
+  $<$<COMPILE_LANGUAGE:CXX>:-march=i386>
   $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions>
   $<$<COMPILE_LANGUAGE:CXX>:-fno-rtti>
   $<$<COMPILE_LANGUAGE:CXX>:-fno-threadsafe-statics>
@@ -43,9 +44,12 @@ target_compile_options(wormsweep PRIVATE
 target_compile_definitions(wormsweep PRIVATE
   $<$<COMPILE_LANGUAGE:CXX>:__USE_MINGW_ANSI_STDIO=0>)
 # Subsystem version 4.0: Windows 95 and NT 4.0 refuse to start a program
-# that asks for a newer one.
+# that asks for a newer one. Only 386 instructions, and no MinGW-w64 start-up
+# code (it is built for the Pentium Pro): the process starts in
+# process_start_win32.cpp.
 target_link_options(wormsweep PRIVATE
-  -s -static -mconsole
+  -s -static -mconsole -nostartfiles
+  -Wl,-e,_WormsweepProcessStart
   -Wl,--gc-sections
   -Wl,--major-subsystem-version,4
   -Wl,--minor-subsystem-version,0
@@ -62,11 +66,20 @@ add_test(NAME exe_check
     $<TARGET_FILE:wormsweep>)
 set_tests_properties(exe_check PROPERTIES LABELS build)
 
+# The process start runs no static constructors, so the product must have
+# none.
+add_test(NAME no_static_constructors
+  COMMAND ${WORMSWEEP_BASH} ${CMAKE_SOURCE_DIR}/tools/check_no_constructors.sh
+    ${WORMSWEEP_OBJDUMP} $<TARGET_OBJECTS:wormsweep>
+  COMMAND_EXPAND_LISTS)
+set_tests_properties(no_static_constructors PROPERTIES LABELS build)
+
 # The check must also catch what it is there to catch.
 add_test(NAME exe_check_self_test
   COMMAND ${WORMSWEEP_BASH} ${CMAKE_SOURCE_DIR}/tools/check_exe_test.sh
     ${WORMSWEEP_OBJDUMP} ${CMAKE_SOURCE_DIR}/tools/check_exe.sh
-    $<TARGET_FILE:wormsweep> ${WORMSWEEP_MAX_EXE_BYTES})
+    $<TARGET_FILE:wormsweep> ${WORMSWEEP_MAX_EXE_BYTES}
+    $<TARGET_FILE:hold_open>)
 set_tests_properties(exe_check_self_test PROPERTIES LABELS build)
 
 # --- Platform contract tests under Wine -------------------------------------

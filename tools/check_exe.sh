@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Checks that wormsweep.exe can still start on the oldest Windows it is for:
-# a 32-bit console program for subsystem 4.0 that imports only from
-# KERNEL32, ADVAPI32 and msvcrt, only functions of the allowlist, and stays
-# within its size budget.
+# a 32-bit console program for subsystem 4.0, with 386 instructions only,
+# that imports only from KERNEL32, ADVAPI32 and msvcrt, only functions of the
+# allowlist, and stays within its size budget.
 #
 # check_exe.sh --objdump OBJDUMP --allowed LIST --max-bytes N EXE
 # Prints every problem found and exits 1 if there is any, 2 on bad usage.
@@ -60,6 +60,23 @@ fi
 subsystem=$(header_field Subsystem)
 if [ "$subsystem" != "00000003" ]; then
   problem "subsystem $subsystem, not 00000003 (console)"
+fi
+
+# Windows 95 runs on a 386; the Pentium Pro's cmov and fcomi, the 486's
+# bswap, cmpxchg and xadd, and MMX or SSE registers would end the program with
+# an illegal instruction on older processors.
+if ! code=$("$objdump" -d --no-show-raw-insn "$exe" 2>&1); then
+  echo "$exe: $objdump cannot disassemble it: $code" >&2
+  exit 1
+fi
+newer=$(awk -F'\t' 'NF >= 2 { split($2, word, " "); print word[1] }' <<<"$code" |
+  grep -E '^(cmov|fcmov|f[u]?comi|bswap|cmpxchg|xadd|rdtsc|cpuid|sysenter|sysexit|ud2)' |
+  sort -u | tr '\n' ' ')
+if grep -qE '%(mm|xmm)[0-9]' <<<"$code"; then
+  newer="${newer}MMX/SSE registers "
+fi
+if [ -n "$newer" ]; then
+  problem "instructions newer than the 386: ${newer% }"
 fi
 
 # One "DLL function" line per import; an import by ordinal has no name and

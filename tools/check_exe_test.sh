@@ -3,13 +3,16 @@
 # real exe, then runs on copies of it altered one way each and expects each
 # to fail for its own reason.
 #
-# check_exe_test.sh OBJDUMP CHECK_EXE_SH EXE MAX_BYTES
+# check_exe_test.sh OBJDUMP CHECK_EXE_SH EXE MAX_BYTES P6_EXE
+# P6_EXE is any program built with MinGW-w64's usual start-up code, which
+# uses Pentium Pro instructions.
 set -u
-[ $# -eq 4 ] || { echo "usage: $0 OBJDUMP CHECK_EXE_SH EXE MAX_BYTES" >&2; exit 2; }
+[ $# -eq 5 ] || { echo "usage: $0 OBJDUMP CHECK_EXE_SH EXE MAX_BYTES P6_EXE" >&2; exit 2; }
 objdump=$1
 check=$2
 exe=$3
 budget=$4
+p6_exe=$5
 allowed=$(dirname "$check")/win95-nt4-imports.txt
 
 work=$(mktemp -d)
@@ -75,9 +78,12 @@ expect_rejected "an import from another DLL" "$other_dll" \
   "from MSVCRX.dll, which is not"
 
 newer_function=$(copy newer_function)
-LC_ALL=C sed -i 's/GetStartupInfoA/GetStartupInfoW/g' "$newer_function"
+LC_ALL=C sed -i 's/GetVersionExA/GetVersionExW/g' "$newer_function"
 expect_rejected "a function not in the list" "$newer_function" \
-  "KERNEL32.dll GetStartupInfoW, which is not in"
+  "KERNEL32.dll GetVersionExW, which is not in"
+
+expect_rejected "Pentium Pro instructions" "$p6_exe" \
+  "instructions newer than the 386: cmov"
 
 optional=$(optional_header_offset "$exe")
 
