@@ -145,6 +145,19 @@ TEST_P(StartupBatchTest, FailureKeepsTheOriginalAndTellsTheUser) {
   }
 }
 
+TEST_P(StartupBatchTest, ShortWriteKeepsTheOriginalAndTellsTheUser) {
+  const string infected =
+      "@echo off\r\n@win \\recycled\\sirc32.exe\r\nPATH C:\\WINDOWS\r\n";
+  sim::PutFile(kBatchFile, infected);
+  sim::ShortenNextWrite(12);
+
+  RepairStartupBatch();
+
+  EXPECT_EQ(infected, sim::FileContents(kBatchFile));
+  EXPECT_EQ(kCannotModify, sim::ConsoleOutput());
+  EXPECT_EQ(0, sim::OpenHandleCount());
+}
+
 TEST_P(StartupBatchTest, SizeOrMemoryFailureNeverRewrites) {
   for (const char* function : {"GetFileSize", "HeapAlloc"}) {
     SCOPED_TRACE(function);

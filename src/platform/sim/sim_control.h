@@ -53,6 +53,9 @@ void FailCall(const std::string& function, DWORD error, int nth = 1,
               bool persistent = false);
 // Removes every armed failure.
 void ClearFailures();
+// Makes the next WriteFile write at most `bytes` bytes and report success
+// with that count, as a write to a full disk can.
+void ShortenNextWrite(DWORD bytes);
 // How many times `function` has been called since Reset().
 int CallCount(const std::string& function);
 

@@ -70,6 +70,9 @@ struct FileState {
   std::set<uintptr_t> consoles;
   uintptr_t nextHandle = kFirstFileHandle;
   std::vector<BootMove> bootMoves;
+  // Set by ShortenNextWrite: the next write stops after this many bytes.
+  bool shortenNextWrite = false;
+  DWORD nextWriteLimit = 0;
 };
 
 FileState g_files;
@@ -806,6 +809,11 @@ std::string FileContents(const std::string& path) {
   return location.entry->contents;
 }
 
+void ShortenNextWrite(DWORD bytes) {
+  g_files.shortenNextWrite = true;
+  g_files.nextWriteLimit = bytes;
+}
+
 void SetReadOnly(const std::string& path, bool readOnly) {
   Location location = Locate(path.c_str(), false, Caller::Control);
   if (location.error != 0) SetupError("no such file", path);
@@ -1204,6 +1212,12 @@ BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD bytesToWrite,
   if (buffer == NULL) return FailWith(kErrorNoAccess);
   if (open->position + bytesToWrite > kLargestFile) {
     return FailWith(kErrorDiskFull);
+  }
+  if (g_files.shortenNextWrite) {
+    g_files.shortenNextWrite = false;
+    if (g_files.nextWriteLimit < bytesToWrite) {
+      bytesToWrite = g_files.nextWriteLimit;
+    }
   }
   std::string& contents = open->node->contents;
   size_t end = static_cast<size_t>(open->position) + bytesToWrite;
