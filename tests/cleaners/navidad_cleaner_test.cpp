@@ -126,6 +126,17 @@ TEST_P(NavidadCleanerTest, MarkerWithValuesAndSubkeysIsGoneOnBothLines) {
   EXPECT_TRUE(sim::KeyExists(HKEY_CURRENT_USER, "Software"));
 }
 
+// "Software" itself is only read on the way to the marker, so the marker
+// goes even where the user may not change "Software".
+TEST_P(NavidadCleanerTest, MarkerGoesWhereSoftwareItselfIsReadOnly) {
+  sim::CreateKey(HKEY_CURRENT_USER, "Software\\Navidad");
+  sim::MakeKeyReadOnlyForUser(HKEY_CURRENT_USER, "Software");
+
+  CleanNavidad(Navidad(), run_);
+
+  EXPECT_FALSE(sim::KeyExists(HKEY_CURRENT_USER, "Software\\Navidad"));
+}
+
 TEST_P(NavidadCleanerTest, MarkerAloneStillGivesTheFullReport) {
   sim::CreateKey(HKEY_CURRENT_USER, "Software\\Navidad");
   int deletionsBefore = sim::CallCount("DeleteFileA");

@@ -435,6 +435,34 @@ TEST_F(SimRegistry, NtChecksEachOperationAgainstTheRightsAskedFor) {
   RegCloseKey(key);
 }
 
+TEST_F(SimRegistry, KeyTheUserCannotChangeOpensOnlyForReadingOnNt) {
+  const struct {
+    sim::Line line;
+    LONG openForWriting;
+    LONG deletion;
+  } cases[] = {
+      {sim::Line::Nt, ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED},
+      {sim::Line::Win9x, ERROR_SUCCESS, ERROR_SUCCESS},
+  };
+  for (const auto& c : cases) {
+    sim::Reset(c.line);
+    sim::MakeKeyReadOnlyForUser(HKEY_CURRENT_USER, kKey);
+    HKEY key = NULL;
+    EXPECT_EQ(ERROR_SUCCESS,
+              RegOpenKeyExA(HKEY_CURRENT_USER, kKey, 0, KEY_READ, &key));
+    RegCloseKey(key);
+    EXPECT_EQ(c.openForWriting, RegOpenKeyExA(HKEY_CURRENT_USER, kKey, 0,
+                                              KEY_READ | KEY_WRITE, &key));
+    if (key != NULL) RegCloseKey(key);
+    EXPECT_EQ(c.openForWriting,
+              RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, NULL, 0,
+                              KEY_SET_VALUE, NULL, &key, NULL));
+    if (key != NULL) RegCloseKey(key);
+    EXPECT_EQ(c.deletion, RegDeleteKeyA(HKEY_CURRENT_USER, kKey));
+    EXPECT_EQ(0, sim::OpenKeyCount());
+  }
+}
+
 // 9x stores a text value up to its first NUL; with no NUL inside the size
 // given the simulation adds one rather than read past the caller's data.
 TEST_F(SimRegistry, NineXTextStopsAtTheFirstNul) {

@@ -38,6 +38,17 @@ TEST_P(FileTypeRepairTest, ExtensionGetsTheFirstTypeThatExists) {
   EXPECT_FALSE(sim::KeyExists(HKEY_CLASSES_ROOT, "archivefile"));
 }
 
+// A file type is only looked up, so one that the user may read but not
+// change (an administrator's key on NT) is still found.
+TEST_P(FileTypeRepairTest, TypeTheUserCannotChangeIsStillFound) {
+  sim::SetStringValue(HKEY_CLASSES_ROOT, ".zip", "", "wormtype");
+  sim::MakeKeyReadOnlyForUser(HKEY_CLASSES_ROOT, "winzip");
+
+  RepairAssociation(".zip;", "winzip;");
+
+  EXPECT_EQ(Written("winzip"), Default(".zip"));
+}
+
 TEST_P(FileTypeRepairTest, EarlierTypeIsPreferred) {
   sim::SetStringValue(HKEY_CLASSES_ROOT, ".jpg", "", "wormtype");
   sim::SetStringValue(HKEY_CLASSES_ROOT, ".jpeg", "", "wormtype");

@@ -68,6 +68,10 @@ void SetStringValue(HKEY root, const std::string& path,
 // Raw data of any type, stored as given (no terminating NUL is added).
 void SetRawValue(HKEY root, const std::string& path, const std::string& name,
                  DWORD type, const std::string& data);
+// Gives the key (created if missing) an access list that lets the user read
+// it but not change it: on the NT line opening it with any right to change
+// it fails with ERROR_ACCESS_DENIED. The 9x line has no such lists.
+void MakeKeyReadOnlyForUser(HKEY root, const std::string& path);
 bool KeyExists(HKEY root, const std::string& path);
 bool ValueExists(HKEY root, const std::string& path, const std::string& name);
 // The value's raw bytes ("" when absent).

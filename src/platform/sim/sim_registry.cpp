@@ -33,6 +33,8 @@ struct Key {
   std::map<std::string, std::shared_ptr<Key>> subkeys;
   std::weak_ptr<Key> parent;  // none for a root
   bool deleted = false;
+  // Its access list lets this user read it but not change it (NT line).
+  bool readOnlyForUser = false;
 };
 
 struct OpenKey {
@@ -91,6 +93,14 @@ LONG Resolve(HKEY handle, OpenKey* open) {
 bool Grants(const OpenKey& open, REGSAM needed) {
   if (!sim::internal::IsNt()) return true;
   return (open.access & needed) == needed;
+}
+
+// On NT a key whose access list does not let the user change it cannot be
+// opened for writing at all, even by a caller that only means to read.
+bool AccessListAllows(const Key& key, REGSAM access) {
+  const REGSAM changes = KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_CREATE_LINK;
+  return !(sim::internal::IsNt() && key.readOnlyForUser &&
+           (access & changes) != 0);
 }
 
 HKEY NewHandle(const std::shared_ptr<Key>& key, REGSAM access) {
@@ -320,6 +330,11 @@ void SetRawValue(HKEY root, const std::string& path, const std::string& name,
   if (key) StoreValue(key.get(), name, type, data);
 }
 
+void MakeKeyReadOnlyForUser(HKEY root, const std::string& path) {
+  CreateKey(root, path);
+  ControlKey(root, path)->readOnlyForUser = true;
+}
+
 bool KeyExists(HKEY root, const std::string& path) {
   return ControlKey(root, path) != NULL;
 }
@@ -367,6 +382,7 @@ LONG WINAPI RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM access,
   if (error != ERROR_SUCCESS) return error;
   std::shared_ptr<Key> found = FindPath(parent.key, names);
   if (!found) return ERROR_FILE_NOT_FOUND;
+  if (!AccessListAllows(*found, access)) return ERROR_ACCESS_DENIED;
   *result = NewHandle(found, access);
   return ERROR_SUCCESS;
 }
@@ -394,6 +410,7 @@ LONG WINAPI RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved,
   if (error != ERROR_SUCCESS) return error;
   bool created = false;
   std::shared_ptr<Key> opened = CreatePath(parent.key, names, &created);
+  if (!AccessListAllows(*opened, access)) return ERROR_ACCESS_DENIED;
   *result = NewHandle(opened, access);
   if (disposition != NULL) {
     *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
@@ -430,6 +447,9 @@ LONG WINAPI RegDeleteKeyA(HKEY key, LPCSTR subKey) {
   if (!target) return ERROR_FILE_NOT_FOUND;
   std::shared_ptr<Key> container = target->parent.lock();
   if (!container) return ERROR_ACCESS_DENIED;  // a root stays
+  if (sim::internal::IsNt() && target->readOnlyForUser) {
+    return ERROR_ACCESS_DENIED;
+  }
   if (sim::internal::IsNt() && !target->subkeys.empty()) {
     return ERROR_ACCESS_DENIED;
   }
