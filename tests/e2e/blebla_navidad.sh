@@ -8,7 +8,6 @@ set -u
 exe=$1
 source "$2"
 
-texts="$WS_SOURCE_DIR/src/run/run_texts.h"
 open_command='HKCR\exefile\shell\open\command'
 run_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
 
@@ -24,14 +23,6 @@ navidad_result_b() {
   printf 'Your registry was complitely cleaned from links to I-Worm.Navidad virus \n'
   printf 'but we recomend to use antivirus program to scan your hard drive.'
 }
-banner() {
-  ws_c_text "$texts" kBanner
-  ws_c_text "$texts" kOwnershipLine
-  printf '\n'
-}
-download() { ws_c_text "$texts" kDownloadAdvice; }
-restart() { ws_c_text "$texts" kRestartAdvice; }
-closing() { ws_c_text "$texts" kClosingPrompt; }
 
 # BleBla.b: every extension it takes over points at its file type, which
 # starts its program. Of the file types that the cleaner can give back, the
@@ -92,11 +83,7 @@ check_navidad_gone() {  # LINE NAME...
 }
 
 expect_nothing_to_clean() {  # LINE
-  {
-    banner
-    ws_c_text "$texts" kNothingToClean
-    closing
-  } | ws_crlf >"$WS_WORK/expected.txt"
+  ws_clean_report | ws_crlf >"$WS_WORK/expected.txt"
   ws_run "$WS_WORK/out.txt" "$WS_WORK/err.txt" "$exe"
   ws_assert_status 0 "$1: second run's exit status"
   ws_assert_bytes "$WS_WORK/expected.txt" "$WS_WORK/out.txt" "$1: second run's report"
@@ -117,11 +104,11 @@ printf 'MZ Navidad' | ws_put_file 'C:\windows\system\winsvrc.vxd'
 printf 'MZ Navidad' | ws_put_file 'C:\windows\system\winsvrc.exe'
 ws_hold_running blebla 'C:\windows\sysrnj.exe'
 {
-  banner
-  blebla_result; download
-  navidad_result_a; download; restart
-  navidad_result_b; download; restart
-  closing
+  ws_report_banner
+  blebla_result; ws_text kDownloadAdvice
+  navidad_result_a; ws_text kDownloadAdvice; ws_text kRestartAdvice
+  navidad_result_b; ws_text kDownloadAdvice; ws_text kRestartAdvice
+  ws_text kClosingPrompt
 } | ws_crlf >"$WS_WORK/expected.txt"
 
 ws_run "$WS_WORK/out.txt" "$WS_WORK/err.txt" "$exe"
@@ -152,10 +139,10 @@ plant_navidad_mark Emanuel
 ws_reg_add "$open_command" '' 'C:\windows\system\wintask.exe "%1" %*'
 ws_hold_running emanuel 'C:\windows\system\wintask.exe'
 {
-  banner
-  blebla_result; download
-  navidad_result_a; download; restart
-  closing
+  ws_report_banner
+  blebla_result; ws_text kDownloadAdvice
+  navidad_result_a; ws_text kDownloadAdvice; ws_text kRestartAdvice
+  ws_text kClosingPrompt
 } | ws_crlf >"$WS_WORK/expected.txt"
 
 ws_run "$WS_WORK/out.txt" "$WS_WORK/err.txt" "$exe"

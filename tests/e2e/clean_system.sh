@@ -6,15 +6,8 @@ set -u
 exe=$1
 source "$2"
 
-texts="$WS_SOURCE_DIR/src/run/run_texts.h"
 ws_begin
-{
-  ws_c_text "$texts" kBanner
-  ws_c_text "$texts" kOwnershipLine
-  printf '\n'
-  ws_c_text "$texts" kNothingToClean
-  ws_c_text "$texts" kClosingPrompt
-} | ws_crlf >"$WS_WORK/expected.txt"
+ws_clean_report | ws_crlf >"$WS_WORK/expected.txt"
 
 for version in win98 winxp; do
   ws_set_windows_version "$(basename "$exe")" "$version"

@@ -8,7 +8,6 @@ set -u
 exe=$1
 source "$2"
 
-texts="$WS_SOURCE_DIR/src/run/run_texts.h"
 work=$(mktemp -d "${TMPDIR:-/tmp}/demo_script.XXXXXX") || ws_fail "no work directory"
 trap 'rm -rf -- "$work"' EXIT
 
@@ -22,11 +21,11 @@ fi
 
 source "$WS_SOURCE_DIR/tests/e2e/worm_scene.bash"
 infected=$(
-  worm_banner
+  ws_report_banner
   worm_blebla_report
   worm_navidad_report
   worm_sircam_report restart
-  worm_prompt
+  ws_text kClosingPrompt
 )
 shown=$(<"$work/out.txt")
 if [[ "$shown" != *"$infected"* ]]; then
@@ -39,13 +38,7 @@ fi
 ws_assert_file_contains "$work/out.txt" 'C:\RECYCLED\SirC32.exe is gone.' "scripts/demo"
 
 # The report of the cleaned machine, in one piece.
-report=$(
-  ws_c_text "$texts" kBanner
-  ws_c_text "$texts" kOwnershipLine
-  printf '\n'
-  ws_c_text "$texts" kNothingToClean
-  ws_c_text "$texts" kClosingPrompt
-)
+report=$(ws_clean_report)
 if [[ "$shown" != *"$report"* ]]; then
   ws_note "expected the report:"
   ws_note "$report"

@@ -6,10 +6,9 @@ set -u
 exe=$1
 source "$2"
 
-texts="$WS_SOURCE_DIR/src/run/run_texts.h"
-prompt=$(ws_c_text "$texts" kClosingPrompt)
+prompt=$(ws_text kClosingPrompt)
 prompt=${prompt#$'\n'}
-nothing=$(ws_c_text "$texts" kNothingToClean)
+nothing=$(ws_text kNothingToClean)
 
 ws_begin
 # A letter, a key that Wine delivers without a character, a function key

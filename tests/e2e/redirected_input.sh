@@ -6,16 +6,9 @@ set -u
 exe=$1
 source "$2"
 
-texts="$WS_SOURCE_DIR/src/run/run_texts.h"
 WS_TIMEOUT=30
 ws_begin
-{
-  ws_c_text "$texts" kBanner
-  ws_c_text "$texts" kOwnershipLine
-  printf '\n'
-  ws_c_text "$texts" kNothingToClean
-  ws_c_text "$texts" kClosingPrompt
-} | ws_crlf >"$WS_WORK/expected.txt"
+ws_clean_report | ws_crlf >"$WS_WORK/expected.txt"
 
 check_run() {  # WHAT
   ws_assert_status 0 "$1: exit status"

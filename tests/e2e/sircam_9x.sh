@@ -16,7 +16,7 @@ worm_plant_sircam
 ws_hold_running sircam "$WORM_RECYCLED_COPY"
 ws_hold_open copy "$windows_copy"
 
-{ worm_banner; worm_sircam_report restart; worm_prompt; } | ws_crlf >"$WS_WORK/expected.txt"
+{ ws_report_banner; worm_sircam_report restart; ws_text kClosingPrompt; } | ws_crlf >"$WS_WORK/expected.txt"
 ws_run "$WS_WORK/out.txt" "$WS_WORK/err.txt" "$exe"
 ws_assert_status 0
 ws_assert_bytes "$WS_WORK/expected.txt" "$WS_WORK/out.txt" "report"
@@ -43,7 +43,7 @@ ws_restart
 ws_assert_file_absent "$WORM_RECYCLED_COPY" "the running copy after the restart"
 ws_assert_file_absent "$windows_copy" "the copy held open after the restart"
 
-{ worm_banner; printf 'Nothing to clean.'; worm_prompt; } | ws_crlf >"$WS_WORK/expected2.txt"
+ws_clean_report | ws_crlf >"$WS_WORK/expected2.txt"
 ws_run "$WS_WORK/out2.txt" "$WS_WORK/err2.txt" "$exe"
 ws_assert_status 0 "second run"
 ws_assert_bytes "$WS_WORK/expected2.txt" "$WS_WORK/out2.txt" "second report"

@@ -14,7 +14,7 @@ ws_set_windows_version "$(basename "$exe")" winxp
 worm_plant_sircam
 ws_hold_running sircam "$WORM_RECYCLED_COPY"
 
-{ worm_banner; worm_sircam_report restart; worm_prompt; } | ws_crlf >"$WS_WORK/expected.txt"
+{ ws_report_banner; worm_sircam_report restart; ws_text kClosingPrompt; } | ws_crlf >"$WS_WORK/expected.txt"
 ws_run "$WS_WORK/out.txt" "$WS_WORK/err.txt" "$exe"
 ws_assert_status 0
 ws_assert_bytes "$WS_WORK/expected.txt" "$WS_WORK/out.txt" "report"
@@ -42,7 +42,7 @@ ws_restart
 ws_assert_file_absent "$WORM_RECYCLED_COPY" "the copy after the restart"
 ws_assert_file_bytes 'C:\windows\rundll32.exe' "$WS_WORK/rundll32.original" "rundll32.exe after the restart"
 
-{ worm_banner; printf 'Nothing to clean.'; worm_prompt; } | ws_crlf >"$WS_WORK/expected2.txt"
+ws_clean_report | ws_crlf >"$WS_WORK/expected2.txt"
 ws_run "$WS_WORK/out2.txt" "$WS_WORK/err2.txt" "$exe"
 ws_assert_status 0 "second run"
 ws_assert_bytes "$WS_WORK/expected2.txt" "$WS_WORK/out2.txt" "second report"

@@ -16,11 +16,11 @@ worm_plant_sircam
 ws_hold_open blebla 'C:\windows\sysrnj.exe'
 
 {
-  worm_banner
+  ws_report_banner
   worm_blebla_report
   worm_navidad_report restart
   worm_sircam_report restart
-  worm_prompt
+  ws_text kClosingPrompt
 } | ws_crlf >"$WS_WORK/expected.txt"
 ws_run "$WS_WORK/out.txt" "$WS_WORK/err.txt" "$exe"
 ws_assert_status 0
@@ -44,7 +44,7 @@ ws_assert_file_bytes 'C:\windows\rundll32.exe' "$WS_WORK/rundll32.original" "run
 ws_restart
 ws_assert_file_absent 'C:\windows\sysrnj.exe' "BleBla.b's program after the restart"
 
-{ worm_banner; printf 'Nothing to clean.'; worm_prompt; } | ws_crlf >"$WS_WORK/expected2.txt"
+ws_clean_report | ws_crlf >"$WS_WORK/expected2.txt"
 ws_run "$WS_WORK/out2.txt" "$WS_WORK/err2.txt" "$exe"
 ws_assert_status 0 "second run"
 ws_assert_bytes "$WS_WORK/expected2.txt" "$WS_WORK/out2.txt" "second report"

@@ -58,41 +58,24 @@ worm_plant_sircam() {
   printf '%s' "$WORM_BATCH_BEFORE" | ws_put_file 'C:\autoexec.bat'
 }
 
-# The reports, as the program prints them (LF; ws_crlf for a file).
-worm_banner() {
-  local texts="$WS_SOURCE_DIR/src/run/run_texts.h"
-  ws_c_text "$texts" kBanner
-  ws_c_text "$texts" kOwnershipLine
-  printf '\n'
-}
-
-worm_download_advice() {
-  ws_c_text "$WS_SOURCE_DIR/src/run/run_texts.h" kDownloadAdvice
-}
-
-worm_restart_advice() {
-  printf 'You should close all programs and restart your PC now\nto finilize removal of this virus.\n'
-}
-
-worm_prompt() {
-  printf '\nPress any key to continue.'
-}
-
+# Each worm's report, as the program prints it (LF; ws_crlf for a file).
+# What comes before and after them is lib.sh's: ws_report_banner and
+# ws_text kClosingPrompt.
 worm_blebla_report() {
   printf 'Your registry was cleaned from links to I-Worm.BleBla.b virus \nbut we recommend to use Tarnwell Anti-Virus to scan your hard drive.\n'
-  worm_download_advice
+  ws_text kDownloadAdvice
 }
 
 worm_navidad_report() {  # [restart]
   printf 'Your registry was cleaned from links to I-Worm.Navidad virus \nbut we recommend to use Tarnwell Anti-Virus to scan your hard drive.\n'
-  worm_download_advice
-  [[ "${1:-}" == restart ]] && worm_restart_advice
+  ws_text kDownloadAdvice
+  [[ "${1:-}" == restart ]] && ws_text kRestartAdvice
   return 0
 }
 
 worm_sircam_report() {  # [restart]
   printf 'Your registry was cleaned from links to I-Worm.Sircam virus \nbut we recommend to use Tarnwell Anti-Virus to scan your hard drive.\n'
-  worm_download_advice
-  [[ "${1:-}" == restart ]] && worm_restart_advice
+  ws_text kDownloadAdvice
+  [[ "${1:-}" == restart ]] && ws_text kRestartAdvice
   return 0
 }

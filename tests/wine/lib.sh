@@ -146,6 +146,27 @@ ws_c_text() {  # HEADER NAME
   printf '%b' "$text"
 }
 
+# The texts that wormsweep prints, from src/run/run_texts.h, with LF line
+# ends (ws_crlf for what it writes to a file).
+ws_text() {  # NAME (kBanner, kDownloadAdvice, kRestartAdvice, ...)
+  ws_c_text "$WS_SOURCE_DIR/src/run/run_texts.h" "$1"
+}
+
+# What every report begins with: the banner, the ownership line, an empty
+# line.
+ws_report_banner() {
+  ws_text kBanner
+  ws_text kOwnershipLine
+  printf '\n'
+}
+
+# The whole report of a run that finds nothing to clean.
+ws_clean_report() {
+  ws_report_banner
+  ws_text kNothingToClean
+  ws_text kClosingPrompt
+}
+
 # Turns LF into CR LF, as text-mode output to a file does.
 ws_crlf() {  # <in >out
   sed -z 's/\n/\r\n/g'

@@ -374,6 +374,29 @@ OpenFile* FindOpenFile(HANDLE handle) {
   return found == g_files.files.end() ? NULL : &found->second;
 }
 
+// What reading and writing begin with: an armed failure, the handle, the
+// count pointer (cleared) and no overlapped I/O, then the right the handle
+// needs. Returns the open file, or NULL with the last error set.
+OpenFile* StartTransfer(const char* function, HANDLE file, LPDWORD count,
+                        LPOVERLAPPED overlapped, DWORD right) {
+  if (Fails(function)) return NULL;
+  OpenFile* open = FindOpenFile(file);
+  if (open == NULL) {
+    FailWith(ERROR_INVALID_HANDLE);
+    return NULL;
+  }
+  if (count == NULL || overlapped != NULL) {
+    FailWith(ERROR_INVALID_PARAMETER);
+    return NULL;
+  }
+  *count = 0;
+  if (!(open->access & right)) {
+    FailWith(ERROR_ACCESS_DENIED);
+    return NULL;
+  }
+  return open;
+}
+
 // Whether a new opening with `access` and `shareMode` can coexist with every
 // handle already open on `node`, both ways.
 bool SharingAllows(const Node* node, DWORD access, DWORD shareMode) {
@@ -1179,14 +1202,9 @@ DWORD WINAPI SetFilePointer(HANDLE file, LONG distance, PLONG distanceHigh,
 
 BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD bytesToRead,
                      LPDWORD bytesRead, LPOVERLAPPED overlapped) {
-  if (Fails("ReadFile")) return FALSE;
-  OpenFile* open = FindOpenFile(file);
-  if (open == NULL) return FailWith(ERROR_INVALID_HANDLE);
-  if (bytesRead == NULL || overlapped != NULL) {
-    return FailWith(ERROR_INVALID_PARAMETER);
-  }
-  *bytesRead = 0;
-  if (!(open->access & GENERIC_READ)) return FailWith(ERROR_ACCESS_DENIED);
+  OpenFile* open =
+      StartTransfer("ReadFile", file, bytesRead, overlapped, GENERIC_READ);
+  if (open == NULL) return FALSE;
   if (buffer == NULL && bytesToRead > 0) return FailWith(kErrorNoAccess);
   const std::string& contents = open->node->contents;
   if (open->position >= contents.size()) return TRUE;
@@ -1200,14 +1218,9 @@ BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD bytesToRead,
 
 BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD bytesToWrite,
                       LPDWORD bytesWritten, LPOVERLAPPED overlapped) {
-  if (Fails("WriteFile")) return FALSE;
-  OpenFile* open = FindOpenFile(file);
-  if (open == NULL) return FailWith(ERROR_INVALID_HANDLE);
-  if (bytesWritten == NULL || overlapped != NULL) {
-    return FailWith(ERROR_INVALID_PARAMETER);
-  }
-  *bytesWritten = 0;
-  if (!(open->access & GENERIC_WRITE)) return FailWith(ERROR_ACCESS_DENIED);
+  OpenFile* open = StartTransfer("WriteFile", file, bytesWritten, overlapped,
+                                 GENERIC_WRITE);
+  if (open == NULL) return FALSE;
   if (bytesToWrite == 0) return TRUE;
   if (buffer == NULL) return FailWith(kErrorNoAccess);
   if (open->position + bytesToWrite > kLargestFile) {

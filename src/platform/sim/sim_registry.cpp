@@ -134,6 +134,29 @@ LONG SplitPath(LPCSTR path, std::vector<std::string>* names) {
   return ERROR_SUCCESS;
 }
 
+// What opening and creating a key begin with: an armed failure, the result
+// pointer (cleared), the parent handle, then the path below it. Returns false
+// when the call ends there, with what it returns in *error.
+bool StartKeyOpen(const char* function, HKEY key, LPCSTR subKey, PHKEY result,
+                  OpenKey* parent, std::vector<std::string>* names,
+                  LONG* error) {
+  DWORD injected = 0;
+  if (sim::internal::InjectedFailure(function, &injected)) {
+    if (result != NULL) *result = NULL;
+    *error = static_cast<LONG>(injected);
+    return false;
+  }
+  if (result == NULL) {
+    *error = ERROR_INVALID_PARAMETER;
+    return false;
+  }
+  *result = NULL;
+  *error = Resolve(key, parent);
+  if (*error != ERROR_SUCCESS) return false;
+  *error = SplitPath(subKey, names);
+  return *error == ERROR_SUCCESS;
+}
+
 std::shared_ptr<Key> FindSubkey(const Key& key, const std::string& name) {
   std::map<std::string, std::shared_ptr<Key>>::const_iterator found =
       key.subkeys.find(sim::internal::UpperAscii(name));
@@ -367,19 +390,13 @@ int OpenKeyCount() { return static_cast<int>(g_registry.handles.size()); }
 LONG WINAPI RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM access,
                           PHKEY result) {
   (void)options;
-  DWORD injected = 0;
-  if (sim::internal::InjectedFailure("RegOpenKeyExA", &injected)) {
-    if (result != NULL) *result = NULL;
-    return static_cast<LONG>(injected);
-  }
-  if (result == NULL) return ERROR_INVALID_PARAMETER;
-  *result = NULL;
   OpenKey parent;
-  LONG error = Resolve(key, &parent);
-  if (error != ERROR_SUCCESS) return error;
   std::vector<std::string> names;
-  error = SplitPath(subKey, &names);
-  if (error != ERROR_SUCCESS) return error;
+  LONG error = ERROR_SUCCESS;
+  if (!StartKeyOpen("RegOpenKeyExA", key, subKey, result, &parent, &names,
+                    &error)) {
+    return error;
+  }
   std::shared_ptr<Key> found = FindPath(parent.key, names);
   if (!found) return ERROR_FILE_NOT_FOUND;
   if (!AccessListAllows(*found, access)) return ERROR_ACCESS_DENIED;
@@ -395,19 +412,13 @@ LONG WINAPI RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved,
   (void)keyClass;
   (void)options;
   (void)security;
-  DWORD injected = 0;
-  if (sim::internal::InjectedFailure("RegCreateKeyExA", &injected)) {
-    if (result != NULL) *result = NULL;
-    return static_cast<LONG>(injected);
-  }
-  if (result == NULL) return ERROR_INVALID_PARAMETER;
-  *result = NULL;
   OpenKey parent;
-  LONG error = Resolve(key, &parent);
-  if (error != ERROR_SUCCESS) return error;
   std::vector<std::string> names;
-  error = SplitPath(subKey, &names);
-  if (error != ERROR_SUCCESS) return error;
+  LONG error = ERROR_SUCCESS;
+  if (!StartKeyOpen("RegCreateKeyExA", key, subKey, result, &parent, &names,
+                    &error)) {
+    return error;
+  }
   bool created = false;
   std::shared_ptr<Key> opened = CreatePath(parent.key, names, &created);
   if (!AccessListAllows(*opened, access)) return ERROR_ACCESS_DENIED;
