@@ -40,6 +40,21 @@ bool HasExtendedKeyCode(const KEY_EVENT_RECORD& key) {
   return virtualKey == VK_ESCAPE;
 }
 
+// Ctrl+Break and closing the console window end the process from a thread
+// of the system's while the wait reads; the input mode must be given back on
+// that way out as well. Ctrl+C needs nothing here: with mode 0 it arrives as
+// an ordinary key.
+HANDLE g_waitingInput = INVALID_HANDLE_VALUE;
+DWORD g_modeToRestore = 0;
+
+BOOL WINAPI RestoreModeBeforeTheEnd(DWORD controlEvent) {
+  (void)controlEvent;
+  if (g_waitingInput != INVALID_HANDLE_VALUE) {
+    SetConsoleMode(g_waitingInput, g_modeToRestore);
+  }
+  return FALSE;  // the system then ends the process as it always does
+}
+
 }  // namespace
 
 bool KeyEndsWait(const INPUT_RECORD& record) {
@@ -67,6 +82,12 @@ void WaitForKeyPress() {
   // A console that refuses mode 0 still delivers its key records; the user
   // still gets the time to read the report.
   bool modeChanged = SetConsoleMode(input, 0) != FALSE;
+  bool handlerSet = false;
+  if (modeChanged) {
+    g_waitingInput = input;
+    g_modeToRestore = previousMode;
+    handlerSet = SetConsoleCtrlHandler(RestoreModeBeforeTheEnd, TRUE) != FALSE;
+  }
   for (;;) {
     INPUT_RECORD record;
     DWORD recordsRead = 0;
@@ -76,6 +97,8 @@ void WaitForKeyPress() {
     }
     if (KeyEndsWait(record)) break;
   }
+  if (handlerSet) SetConsoleCtrlHandler(RestoreModeBeforeTheEnd, FALSE);
+  g_waitingInput = INVALID_HANDLE_VALUE;
   if (modeChanged) SetConsoleMode(input, previousMode);
   CloseHandle(input);
 }

@@ -76,4 +76,14 @@ TEST(SystemContract, SystemDirectoryLiesInWindowsDirectory) {
   EXPECT_EQ('\\', system[windowsLength]);
 }
 
+BOOL WINAPI HandleNothing(DWORD) { return FALSE; }
+
+TEST(SystemContract, ControlHandlerIsRemovedOnceOnly) {
+  ASSERT_TRUE(SetConsoleCtrlHandler(HandleNothing, TRUE));
+  EXPECT_TRUE(SetConsoleCtrlHandler(HandleNothing, FALSE));
+  SetLastError(0);
+  EXPECT_FALSE(SetConsoleCtrlHandler(HandleNothing, FALSE));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
+}
+
 }  // namespace

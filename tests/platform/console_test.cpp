@@ -82,6 +82,31 @@ TEST_F(WaitForKeyPressTest, IgnoresNoiseUntilAKeyAndRestoresTheMode) {
   EXPECT_EQ(4, sim::CallCount("ReadConsoleInputA"));
 }
 
+TEST_F(WaitForKeyPressTest, CtrlBreakOrClosedWindowStillRestoresTheMode) {
+  for (DWORD event : {DWORD(CTRL_BREAK_EVENT), DWORD(CTRL_CLOSE_EVENT)}) {
+    SCOPED_TRACE(event);
+    sim::Reset();
+    sim::QueueInput(EventRecord(FOCUS_EVENT));
+    sim::QueueControlEvent(event);
+    sim::QueueInput(KeyRecord(true, 'A', 'a'));
+
+    WaitForKeyPress();
+
+    EXPECT_TRUE(sim::EndedByControlEvent());
+    EXPECT_EQ(kInitialMode, sim::InputModeAtEnd());
+  }
+}
+
+TEST_F(WaitForKeyPressTest, ControlHandlerIsOnlyThereDuringTheWait) {
+  sim::QueueInput(KeyRecord(true, 'A', 'a'));
+
+  WaitForKeyPress();
+
+  EXPECT_EQ(1, sim::CallCount("ReadConsoleInputA"));
+  EXPECT_EQ(0, sim::ControlHandlerCount());
+  EXPECT_FALSE(sim::EndedByControlEvent());
+}
+
 TEST_F(WaitForKeyPressTest, ReadFailureEndsTheWaitAndRestoresTheMode) {
   sim::QueueInput(EventRecord(MOUSE_EVENT));
   sim::FailCall("ReadConsoleInputA", ERROR_INVALID_HANDLE, 2);

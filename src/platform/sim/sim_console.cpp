@@ -2,6 +2,7 @@
 // input mode of "CONIN$".
 #include <stdarg.h>
 #include <stdio.h>
+#include <string.h>
 
 #include <deque>
 #include <set>
@@ -20,9 +21,20 @@ const DWORD kDefaultInputMode =
 // Console handles live far from the file handles so that the two never meet.
 const uintptr_t kFirstConsoleHandle = 0x70000;
 
+// What the console delivers next: an input record, or a control event
+// (Ctrl+Break, a closed window) that the system raises instead.
+struct QueuedInput {
+  bool isControlEvent;
+  DWORD controlEvent;
+  INPUT_RECORD record;
+};
+
 struct ConsoleState {
   bool available = true;
-  std::deque<INPUT_RECORD> input;
+  std::deque<QueuedInput> input;
+  std::vector<PHANDLER_ROUTINE> controlHandlers;  // in registration order
+  bool endedByControlEvent = false;
+  DWORD inputModeAtEnd = 0;
   DWORD inputMode = kDefaultInputMode;
   std::vector<DWORD> modeHistory;
   std::set<uintptr_t> openHandles;
@@ -80,8 +92,21 @@ void AppendConsoleOutput(const std::string& text) { g_console.output += text; }
 void SetConsoleAvailable(bool available) { g_console.available = available; }
 
 void QueueInput(const INPUT_RECORD& record) {
-  g_console.input.push_back(record);
+  QueuedInput queued = {false, 0, record};
+  g_console.input.push_back(queued);
 }
+
+void QueueControlEvent(DWORD event) {
+  QueuedInput queued;
+  memset(&queued, 0, sizeof(queued));
+  queued.isControlEvent = true;
+  queued.controlEvent = event;
+  g_console.input.push_back(queued);
+}
+
+bool EndedByControlEvent() { return g_console.endedByControlEvent; }
+
+DWORD InputModeAtEnd() { return g_console.inputModeAtEnd; }
 
 int QueuedInputCount() { return static_cast<int>(g_console.input.size()); }
 
@@ -129,6 +154,24 @@ BOOL WINAPI ReadConsoleInputA(HANDLE console, PINPUT_RECORD buffer,
     sim::internal::SetError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
+  // The system runs the control handlers, latest first, on a thread of its
+  // own while the program waits here; when none of them handles the event
+  // the process ends. A test cannot end, so the read fails instead and the
+  // moment of the end is recorded.
+  while (!g_console.input.empty() && g_console.input.front().isControlEvent) {
+    DWORD event = g_console.input.front().controlEvent;
+    g_console.input.pop_front();
+    bool handled = false;
+    for (size_t i = g_console.controlHandlers.size(); i > 0 && !handled; --i) {
+      handled = g_console.controlHandlers[i - 1](event) != FALSE;
+    }
+    if (!handled) {
+      g_console.endedByControlEvent = true;
+      g_console.inputModeAtEnd = g_console.inputMode;
+      sim::internal::SetError(ERROR_INVALID_HANDLE);
+      return FALSE;
+    }
+  }
   // A real console blocks here until input arrives; a test that has queued
   // nothing more gets a failed read instead of a hang.
   if (g_console.input.empty()) {
@@ -136,10 +179,38 @@ BOOL WINAPI ReadConsoleInputA(HANDLE console, PINPUT_RECORD buffer,
     return FALSE;
   }
   DWORD count = 0;
-  while (count < length && !g_console.input.empty()) {
-    buffer[count++] = g_console.input.front();
+  while (count < length && !g_console.input.empty() &&
+         !g_console.input.front().isControlEvent) {
+    buffer[count++] = g_console.input.front().record;
     g_console.input.pop_front();
   }
   *eventsRead = count;
   return TRUE;
 }
+
+BOOL WINAPI SetConsoleCtrlHandler(PHANDLER_ROUTINE handler, BOOL add) {
+  if (Fails("SetConsoleCtrlHandler")) return FALSE;
+  if (handler == NULL) {
+    sim::internal::SetError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  std::vector<PHANDLER_ROUTINE>& handlers = g_console.controlHandlers;
+  if (add) {
+    handlers.push_back(handler);
+    return TRUE;
+  }
+  for (size_t i = handlers.size(); i > 0; --i) {
+    if (handlers[i - 1] == handler) {
+      handlers.erase(handlers.begin() + static_cast<long>(i - 1));
+      return TRUE;
+    }
+  }
+  sim::internal::SetError(ERROR_INVALID_PARAMETER);
+  return FALSE;
+}
+
+namespace sim {
+int ControlHandlerCount() {
+  return static_cast<int>(g_console.controlHandlers.size());
+}
+}  // namespace sim

@@ -121,6 +121,16 @@ void SetConsoleAvailable(bool available);
 // Input records that ReadConsoleInputA returns one by one. When the queue is
 // empty a read fails (a real console would block; a test must not).
 void QueueInput(const INPUT_RECORD& record);
+// A control event (CTRL_BREAK_EVENT, CTRL_CLOSE_EVENT) that arrives, after
+// the records queued before it, while the program reads the console: the
+// program's control handlers run, latest first, and when none handles it the
+// process ends there. The sim cannot end the test, so that read fails, and
+// EndedByControlEvent / InputModeAtEnd tell what the end left behind.
+void QueueControlEvent(DWORD event);
+bool EndedByControlEvent();
+DWORD InputModeAtEnd();
+// How many control handlers the program has registered and not removed.
+int ControlHandlerCount();
 int QueuedInputCount();
 // The console input mode as the program left it (initially
 // ENABLE_PROCESSED_INPUT | ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT).

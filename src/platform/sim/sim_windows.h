@@ -341,6 +341,13 @@ struct INPUT_RECORD {
 };
 typedef INPUT_RECORD* PINPUT_RECORD;
 
+#define CTRL_C_EVENT 0
+#define CTRL_BREAK_EVENT 1
+#define CTRL_CLOSE_EVENT 2
+
+typedef BOOL(WINAPI* PHANDLER_ROUTINE)(DWORD controlEvent);
+
+BOOL WINAPI SetConsoleCtrlHandler(PHANDLER_ROUTINE handler, BOOL add);
 BOOL WINAPI GetConsoleMode(HANDLE console, LPDWORD mode);
 BOOL WINAPI SetConsoleMode(HANDLE console, DWORD mode);
 BOOL WINAPI ReadConsoleInputA(HANDLE console, PINPUT_RECORD buffer,
