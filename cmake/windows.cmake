@@ -74,6 +74,16 @@ add_test(NAME no_static_constructors
   COMMAND_EXPAND_LISTS)
 set_tests_properties(no_static_constructors PROPERTIES LABELS build)
 
+add_library(constructor_probe OBJECT
+  ${CMAKE_SOURCE_DIR}/tools/constructor_probe.cpp)
+add_test(NAME no_static_constructors_self_test
+  COMMAND ${WORMSWEEP_BASH} ${CMAKE_SOURCE_DIR}/tools/check_no_constructors.sh
+    ${WORMSWEEP_OBJDUMP} $<TARGET_OBJECTS:constructor_probe>
+  COMMAND_EXPAND_LISTS)
+set_tests_properties(no_static_constructors_self_test PROPERTIES
+  LABELS build
+  PASS_REGULAR_EXPRESSION "has static constructors or destructors")
+
 # The check must also catch what it is there to catch.
 add_test(NAME exe_check_self_test
   COMMAND ${WORMSWEEP_BASH} ${CMAKE_SOURCE_DIR}/tools/check_exe_test.sh
