@@ -564,4 +564,37 @@ TEST_F(RegistryContract, OnNtAReadHandleCannotWrite) {
   RegCloseKey(key);
 }
 
+// Loaded profiles are listed by RegEnumKeyA on the predefined HKEY_USERS
+// handle, and HKEY_CURRENT_USER is one of them: what is written through the
+// one shows, read-only, through exactly one of the others.
+TEST_F(RegistryContract, TheCurrentUserIsOneOfTheLoadedProfiles) {
+  SetString(scratch_, "Mark", "here");
+  const DWORD kEnoughProfiles = 64;
+  int found = 0;
+  DWORD index = 0;
+  for (; index < kEnoughProfiles; ++index) {
+    char profile[MAX_PATH];
+    LONG listed = RegEnumKeyA(HKEY_USERS, index, profile, sizeof profile);
+    if (listed == ERROR_NO_MORE_ITEMS) break;
+    ASSERT_EQ(ERROR_SUCCESS, listed);
+    std::string path = std::string(profile) + "\\" + kScratch;
+    HKEY key = NULL;
+    if (RegOpenKeyExA(HKEY_USERS, path.c_str(), 0, KEY_READ, &key) !=
+        ERROR_SUCCESS) {
+      continue;
+    }
+    char text[MAX_PATH] = "";
+    DWORD size = sizeof text;
+    if (RegQueryValueExA(key, "Mark", NULL, NULL,
+                         reinterpret_cast<BYTE*>(text),
+                         &size) == ERROR_SUCCESS &&
+        strcmp(text, "here") == 0) {
+      ++found;
+    }
+    RegCloseKey(key);
+  }
+  EXPECT_LT(index, kEnoughProfiles);
+  EXPECT_EQ(1, found);
+}
+
 }  // namespace

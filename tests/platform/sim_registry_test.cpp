@@ -196,6 +196,7 @@ TEST_F(SimRegistry, TheDumpShowsEveryKeyValueTypeAndByte) {
   sim::SetRawValue(HKEY_LOCAL_MACHINE, "Software\\Vendor", "", REG_DWORD,
                    std::string("\x01\0\0\x80", 4));
   sim::CreateKey(HKEY_CLASSES_ROOT, "exefile");
+  sim::CreateKey(HKEY_USERS, ".Default");
   EXPECT_EQ(
       "HKEY_CLASSES_ROOT\n"
       "HKEY_CLASSES_ROOT\\exefile\n"
@@ -206,7 +207,10 @@ TEST_F(SimRegistry, TheDumpShowsEveryKeyValueTypeAndByte) {
       "HKEY_LOCAL_MACHINE\\Software\\Vendor : \"\" = REG_DWORD "
       "\"\\x01\\x00\\x00\\x80\"\n"
       "HKEY_LOCAL_MACHINE\\Software\\Vendor : \"Path\" = REG_SZ "
-      "\"C:\\x5Cx\\x00\"\n",
+      "\"C:\\x5Cx\\x00\"\n"
+      "HKEY_USERS\n"
+      "HKEY_USERS\\.Default\n"
+      "HKEY_USERS\\S-1-5-21-0-0-0-1000\n",
       sim::RegistryDump());
 }
 
@@ -294,7 +298,7 @@ TEST_F(SimRegistry, HandlesDoNotSurviveAReset) {
 }
 
 TEST_F(SimRegistry, HandlesThatAreNoKeysAreRefused) {
-  const HKEY notKeys[] = {NULL, reinterpret_cast<HKEY>(uintptr_t{0x80000003}),
+  const HKEY notKeys[] = {NULL, reinterpret_cast<HKEY>(uintptr_t{0x80000004}),
                           reinterpret_cast<HKEY>(uintptr_t{0x12345})};
   for (HKEY handle : notKeys) {
     HKEY key = NULL;

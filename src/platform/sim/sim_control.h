@@ -19,8 +19,9 @@ namespace sim {
 // directories they report.
 enum class Line { Nt, Win9x };
 
-// A fresh machine of the given line: the three registry roots, empty; drive
-// C: holding the Windows directory and the system directory (NT: C:\WINNT and
+// A fresh machine of the given line: the four registry roots
+// (HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS),
+// empty; drive C: holding the Windows directory and the system directory (NT: C:\WINNT and
 // C:\WINNT\system32; 9x: C:\WINDOWS and C:\WINDOWS\SYSTEM); code page 1252;
 // administrator rights; a console with no input queued; nothing captured; no
 // failures armed; last error 0.
@@ -60,6 +61,9 @@ void ShortenNextWrite(DWORD bytes);
 int CallCount(const std::string& function);
 
 // ---- Registry ----
+// The subkey of HKEY_USERS that HKEY_CURRENT_USER is: the current user's
+// profile, among the loaded ones.
+extern const char kCurrentUserProfile[];
 // Paths are below a root, backslash-separated, case-insensitive. Setting a
 // value creates the key and its parents.
 void CreateKey(HKEY root, const std::string& path);
@@ -77,7 +81,7 @@ bool ValueExists(HKEY root, const std::string& path, const std::string& name);
 // The value's raw bytes ("" when absent).
 std::string ValueData(HKEY root, const std::string& path,
                       const std::string& name);
-// Every key and value of the three roots, one per line, in a stable order,
+// Every key and value of the four roots, one per line, in a stable order,
 // so that a test can check that nothing else was touched.
 std::string RegistryDump();
 // How many keys are open now (0 after a well-behaved operation).

@@ -1,4 +1,4 @@
-// The simulated registry: three roots of case-insensitive keys holding typed
+// The simulated registry: four roots of case-insensitive keys holding typed
 // values, reached through numbered key handles.
 #include <string.h>
 
@@ -46,6 +46,9 @@ struct RegistryState {
   std::shared_ptr<Key> classesRoot;
   std::shared_ptr<Key> currentUser;
   std::shared_ptr<Key> localMachine;
+  // The profiles loaded on the machine; the current user's is one of them,
+  // the very key that HKEY_CURRENT_USER shows.
+  std::shared_ptr<Key> users;
   std::map<uintptr_t, OpenKey> handles;
 };
 
@@ -61,12 +64,14 @@ const RootName kRootNames[] = {
     {HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT"},
     {HKEY_CURRENT_USER, "HKEY_CURRENT_USER"},
     {HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE"},
+    {HKEY_USERS, "HKEY_USERS"},
 };
 
 std::shared_ptr<Key> RootKey(HKEY root) {
   if (root == HKEY_CLASSES_ROOT) return g_registry.classesRoot;
   if (root == HKEY_CURRENT_USER) return g_registry.currentUser;
   if (root == HKEY_LOCAL_MACHINE) return g_registry.localMachine;
+  if (root == HKEY_USERS) return g_registry.users;
   return std::shared_ptr<Key>();
 }
 
@@ -333,9 +338,16 @@ void ResetRegistry() {
   g_registry.classesRoot = std::make_shared<Key>();
   g_registry.currentUser = std::make_shared<Key>();
   g_registry.localMachine = std::make_shared<Key>();
+  g_registry.users = std::make_shared<Key>();
+  // No parent: like the root it also is, the profile cannot be deleted.
+  g_registry.currentUser->name = sim::kCurrentUserProfile;
+  g_registry.users->subkeys[sim::internal::UpperAscii(
+      sim::kCurrentUserProfile)] = g_registry.currentUser;
 }
 
 }  // namespace internal
+
+const char kCurrentUserProfile[] = "S-1-5-21-0-0-0-1000";
 
 void CreateKey(HKEY root, const std::string& path) {
   ControlCreate(root, path);

@@ -63,6 +63,7 @@ typedef HKEY* PHKEY;
 #define HKEY_CLASSES_ROOT ((HKEY)(uintptr_t)0x80000000u)
 #define HKEY_CURRENT_USER ((HKEY)(uintptr_t)0x80000001u)
 #define HKEY_LOCAL_MACHINE ((HKEY)(uintptr_t)0x80000002u)
+#define HKEY_USERS ((HKEY)(uintptr_t)0x80000003u)
 
 #define KEY_QUERY_VALUE 0x0001
 #define KEY_SET_VALUE 0x0002
