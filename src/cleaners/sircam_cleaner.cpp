@@ -25,6 +25,13 @@ const char kServiceEntry[] = "Driver32";
 const char kShellFoldersKey[] =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 const char kStartupFolderValue[] = "Startup";
+// The same key below HKEY_LOCAL_MACHINE names the folder whose programs start
+// for every user, and below each profile loaded under HKEY_USERS that
+// user's own.
+const char kCommonStartupFolderValue[] = "Common Startup";
+// A machine has a handful of loaded profiles; the walk stops at this many
+// all the same.
+const DWORD kMaxLoadedProfiles = 32;
 
 // The worm's copies, joined in turn to the Windows drive, the Windows
 // directory, the system directory and the user's Startup folder.
@@ -32,6 +39,9 @@ const char kRecycledCopy[] = "RECYCLED\\SirC32.exe";
 const char kWindowsCopy[] = "ScMx32.exe";
 const char kSystemCopy[] = "SCam32.exe";
 const char kStartupCopy[] = "Microsoft Internet Office.exe";
+// The worm's data file, kept beside its copy in the recycle folder; the
+// other files there are the user's.
+const char kRecycledData[] = "RECYCLED\\SirCam.sys";
 
 // The worm always hides rundll32.exe under this directory name, wherever
 // Windows itself lives.
@@ -97,17 +107,100 @@ void DeleteCopy(const char* directory, const char* name, RunState& run) {
   if (JoinPath(directory, name, path)) TryDeleteFile(path, run);
 }
 
-void DeleteStartupCopy(RunState& run) {
+// The Startup copies looked up so far: a Startup folder can be named in
+// several places (the current user's profile is also one of the loaded
+// ones), and is looked into once.
+struct StartupCopies {
+  PathBuffer paths[2 + kMaxLoadedProfiles];  // current user, common, loaded
+  DWORD count;
+};
+
+// Whether two paths name the same file to Windows, which ignores the case of
+// letters. Only ASCII letters are folded, and a double-byte character is
+// compared byte for byte: a folder spelt once more in other letters is just
+// looked into again, where the copy is gone by then.
+bool SamePath(const char* first, const char* second) {
+  for (size_t i = 0;; ++i) {
+    char a = first[i];
+    char b = second[i];
+    if (a >= 'a' && a <= 'z') a = static_cast<char>(a - 'a' + 'A');
+    if (b >= 'a' && b <= 'z') b = static_cast<char>(b - 'a' + 'A');
+    if (a != b) return false;
+    if (a == '\0') return true;
+    if (IsDBCSLeadByte(static_cast<BYTE>(a))) {
+      ++i;
+      if (first[i] != second[i]) return false;
+      if (first[i] == '\0') return true;
+    }
+  }
+}
+
+// A folder is only what a text value names: data of another type, read as
+// text, could name any place.
+bool ReadFolder(HKEY key, const char* valueName, PathBuffer& folder) {
+  DWORD type = REG_NONE;
+  if (RegQueryValueExA(key, valueName, NULL, &type, NULL, NULL) !=
+          ERROR_SUCCESS ||
+      (type != REG_SZ && type != REG_EXPAND_SZ)) {
+    return false;
+  }
+  return ReadRegistryText(key, valueName, folder) && folder[0] != '\0';
+}
+
+void DeleteStartupCopyOnce(const char* folder, StartupCopies& looked,
+                           RunState& run) {
+  PathBuffer path = "";
+  if (!JoinPath(folder, kStartupCopy, path)) return;
+  for (DWORD i = 0; i < looked.count; ++i) {
+    if (SamePath(looked.paths[i], path)) return;
+  }
+  const DWORD room = sizeof looked.paths / sizeof looked.paths[0];
+  if (looked.count < room && CopyText(path, looked.paths[looked.count])) {
+    ++looked.count;
+  }
+  TryDeleteFile(path, run);
+}
+
+// The Startup copy in the folder that value `valueName` of shell folders key
+// `keyPath` below `root` names.
+void DeleteStartupCopyNamedIn(HKEY root, const char* keyPath,
+                              const char* valueName, REGSAM access,
+                              StartupCopies& looked, RunState& run) {
   HKEY shellFolders;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, kShellFoldersKey, 0, kReadWrite,
-                    &shellFolders) != ERROR_SUCCESS) {
+  if (RegOpenKeyExA(root, keyPath, 0, access, &shellFolders) !=
+      ERROR_SUCCESS) {
     return;
   }
-  PathBuffer startupFolder = "";
-  if (ReadRegistryText(shellFolders, kStartupFolderValue, startupFolder)) {
-    DeleteCopy(startupFolder, kStartupCopy, run);
-  }
+  PathBuffer folder = "";
+  bool named = ReadFolder(shellFolders, valueName, folder);
   RegCloseKey(shellFolders);
+  if (named) DeleteStartupCopyOnce(folder, looked, run);
+}
+
+// A copy left in another user's Startup folder would start the worm again
+// at that user's next logon, with no marker key left to lead here.
+void DeleteLoadedProfilesStartupCopies(StartupCopies& looked, RunState& run) {
+  for (DWORD index = 0; index < kMaxLoadedProfiles; ++index) {
+    PathBuffer profile = "";
+    if (RegEnumKeyA(HKEY_USERS, index, profile, MAX_PATH) != ERROR_SUCCESS) {
+      return;
+    }
+    PathBuffer keyPath = "";
+    if (JoinPath(profile, kShellFoldersKey, keyPath)) {
+      DeleteStartupCopyNamedIn(HKEY_USERS, keyPath, kStartupFolderValue,
+                               KEY_READ, looked, run);
+    }
+  }
+}
+
+void DeleteStartupCopies(RunState& run) {
+  StartupCopies looked;
+  looked.count = 0;
+  DeleteStartupCopyNamedIn(HKEY_CURRENT_USER, kShellFoldersKey,
+                           kStartupFolderValue, kReadWrite, looked, run);
+  DeleteStartupCopyNamedIn(HKEY_LOCAL_MACHINE, kShellFoldersKey,
+                           kCommonStartupFolderValue, KEY_READ, looked, run);
+  DeleteLoadedProfilesStartupCopies(looked, run);
 }
 
 // The worm's rundll32.exe is deleted before the saved original takes its
@@ -149,6 +242,7 @@ bool CleanSircam(RunState& run) {
   PathBuffer drive = "";
   DriveOf(windowsDirectory, drive);
   DeleteCopy(drive, kRecycledCopy, run);
+  DeleteCopy(drive, kRecycledData, run);
   DeleteCopy(windowsDirectory, kWindowsCopy, run);
 
   PathBuffer systemDirectory = "";
@@ -159,7 +253,7 @@ bool CleanSircam(RunState& run) {
   }
   DeleteCopy(systemDirectory, kSystemCopy, run);
 
-  DeleteStartupCopy(run);
+  DeleteStartupCopies(run);
   RestoreSystemProgram(drive, run);
   RepairStartupBatch();
 

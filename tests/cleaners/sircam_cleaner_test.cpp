@@ -24,6 +24,13 @@ const char kShellFoldersKey[] =
 const char kOpenCommandKey[] = "exefile\\shell\\open\\command";
 const char kStandardOpenCommand[] = "\"%1\" %*";
 const char kStartupFolder[] = "C:\\Profile\\Start Menu\\Programs\\Startup";
+const char kCommonStartupFolder[] =
+    "C:\\All Users\\Start Menu\\Programs\\Startup";
+// Another user whose profile is loaded, with a Startup folder of its own.
+const char kOtherProfile[] = "S-1-5-21-0-0-0-1001";
+const char kOtherStartupFolder[] = "C:\\Other\\Start Menu\\Programs\\Startup";
+const char kStartupCopyName[] = "\\Microsoft Internet Office.exe";
+const char kRecycledData[] = "C:\\RECYCLED\\SirCam.sys";
 
 const char kRun32[] = "C:\\windows\\run32.exe";
 const char kRundll32[] = "C:\\windows\\rundll32.exe";
@@ -57,6 +64,10 @@ void PlantMarkerKey() {
   sim::CreateKey(HKEY_LOCAL_MACHINE, "Software\\SirCam\\Empty");
 }
 
+string ProfileShellFolders(const string& profile) {
+  return profile + "\\" + kShellFoldersKey;
+}
+
 void PlantSavedSystemProgram() {
   sim::PutFile(kRun32, kOriginalRundll32);
   sim::PutFile(kRundll32, kWormBody);
@@ -76,12 +87,22 @@ void PlantInfection(sim::Line line) {
                       "C:\\RECYCLED\\SirC32.exe \"%1\" %*");
   sim::SetStringValue(HKEY_CURRENT_USER, kShellFoldersKey, "Startup",
                       kStartupFolder);
+  sim::SetStringValue(HKEY_LOCAL_MACHINE, kShellFoldersKey, "Common Startup",
+                      kCommonStartupFolder);
+  sim::SetStringValue(HKEY_USERS, ProfileShellFolders(kOtherProfile),
+                      "Startup", kOtherStartupFolder);
 
   sim::PutFile("C:\\RECYCLED\\SirC32.exe", kWormBody);
+  sim::PutFile(kRecycledData, "worm data");
+  sim::PutFile("C:\\RECYCLED\\DC1.doc", "a deleted letter");
+  sim::PutFile("C:\\RECYCLED\\SirCam.sys.txt", "a deleted note");
   sim::PutFile(WindowsDirectory(line) + "\\ScMx32.exe", kWormBody);
   sim::PutFile(SystemDirectory(line) + "\\SCam32.exe", kWormBody);
-  sim::PutFile(string(kStartupFolder) + "\\Microsoft Internet Office.exe",
-               kWormBody);
+  for (const char* folder :
+       {kStartupFolder, kCommonStartupFolder, kOtherStartupFolder}) {
+    sim::PutFile(folder + string(kStartupCopyName), kWormBody);
+    sim::PutFile(folder + string("\\Office.lnk"), "a shortcut");
+  }
   sim::PutFile(WindowsDirectory(line) + "\\notepad.exe", "MZ notepad");
   PlantSavedSystemProgram();
   sim::PutFile("C:\\AUTOEXEC.BAT",
@@ -146,8 +167,14 @@ TEST_P(SircamCleanerTest, RemovesEveryTraceAndKeepsTheRest) {
   EXPECT_FALSE(sim::FileExists("C:\\RECYCLED\\SirC32.exe"));
   EXPECT_FALSE(sim::FileExists(WindowsDirectory(line()) + "\\ScMx32.exe"));
   EXPECT_FALSE(sim::FileExists(SystemDirectory(line()) + "\\SCam32.exe"));
-  EXPECT_FALSE(sim::FileExists(string(kStartupFolder) +
-                               "\\Microsoft Internet Office.exe"));
+  EXPECT_FALSE(sim::FileExists(kRecycledData));
+  EXPECT_TRUE(sim::FileExists("C:\\RECYCLED\\DC1.doc"));
+  EXPECT_TRUE(sim::FileExists("C:\\RECYCLED\\SirCam.sys.txt"));
+  for (const char* folder :
+       {kStartupFolder, kCommonStartupFolder, kOtherStartupFolder}) {
+    EXPECT_FALSE(sim::FileExists(folder + string(kStartupCopyName))) << folder;
+    EXPECT_TRUE(sim::FileExists(folder + string("\\Office.lnk"))) << folder;
+  }
   EXPECT_EQ("MZ notepad",
             sim::FileContents(WindowsDirectory(line()) + "\\notepad.exe"));
   EXPECT_FALSE(sim::FileExists(kRun32));
@@ -193,7 +220,7 @@ TEST_P(SircamCleanerTest, CopyInUseIsDeletedAtTheNextStart) {
 TEST_P(SircamCleanerTest, CopyThatCannotBeDeletedIsNamed) {
   PlantInfection(line());
   const DWORD kOtherFailure = ERROR_INVALID_PARAMETER;
-  sim::FailCall("DeleteFileA", kOtherFailure, 3);  // the system directory's
+  sim::FailCall("DeleteFileA", kOtherFailure, 4);  // the system directory's
 
   EXPECT_TRUE(CleanSircam(run_));
 
@@ -209,23 +236,24 @@ TEST_P(SircamCleanerTest, CopyThatCannotBeDeletedIsNamed) {
 struct PathCase {
   const char* windowsDirectory;
   const char* systemDirectory;
-  const char* expectedPaths[4];
+  const char* expectedPaths[5];
 };
 
 TEST_P(SircamCleanerTest, PathsAreBuiltFromTheReportedDirectories) {
   const PathCase cases[] = {
       {"C:\\WINDOWS",
        "C:\\WINDOWS\\SYSTEM",
-       {"C:\\RECYCLED\\SirC32.exe", "C:\\WINDOWS\\ScMx32.exe",
-        "C:\\WINDOWS\\SYSTEM\\SCam32.exe",
+       {"C:\\RECYCLED\\SirC32.exe", "C:\\RECYCLED\\SirCam.sys",
+        "C:\\WINDOWS\\ScMx32.exe", "C:\\WINDOWS\\SYSTEM\\SCam32.exe",
         "C:\\Startup\\Microsoft Internet Office.exe"}},
       {"D:\\",
        "D:\\SYSTEM\\",
-       {"D:\\RECYCLED\\SirC32.exe", "D:\\ScMx32.exe", "D:\\SYSTEM\\SCam32.exe",
+       {"D:\\RECYCLED\\SirC32.exe", "D:\\RECYCLED\\SirCam.sys", "D:\\ScMx32.exe",
+        "D:\\SYSTEM\\SCam32.exe",
         "C:\\Startup\\Microsoft Internet Office.exe"}},
   };
   for (const PathCase& c : cases) {
-    for (int failing = 0; failing < 4; ++failing) {
+    for (int failing = 0; failing < 5; ++failing) {
       SCOPED_TRACE(string(c.windowsDirectory) + " " + c.expectedPaths[failing]);
       sim::Reset(line());
       sim::AddDrive('D');
@@ -246,7 +274,7 @@ TEST_P(SircamCleanerTest, PathsAreBuiltFromTheReportedDirectories) {
                     "You can try to find and delete this file manually.\n\n" +
                     Report(false),
                 sim::ConsoleOutput());
-      for (int i = 0; i < 4; ++i) {
+      for (int i = 0; i < 5; ++i) {
         EXPECT_EQ(i == failing, sim::FileExists(c.expectedPaths[i]))
             << c.expectedPaths[i];
       }
@@ -464,9 +492,9 @@ TEST_P(SircamCleanerTest, StartupCopyPathTooLongIsNotLookedUp) {
 
   EXPECT_TRUE(CleanSircam(run_));
 
-  // The three other copies and the saved system program, but not the
-  // Startup copy.
-  EXPECT_EQ(4, sim::CallCount("FindFirstFileA"));
+  // The three other copies, the data file and the saved system program, but
+  // not the Startup copy.
+  EXPECT_EQ(5, sim::CallCount("FindFirstFileA"));
   EXPECT_EQ(Report(false), sim::ConsoleOutput());
 }
 
@@ -494,6 +522,160 @@ TEST_P(SircamCleanerTest, RestartAdviceFollowsAnEarlierCleaner) {
   EXPECT_TRUE(CleanSircam(run_));
 
   EXPECT_EQ(Report(true), sim::ConsoleOutput());
+}
+
+TEST_P(SircamCleanerTest, DataFileInUseIsDeletedAtTheNextStart) {
+  sim::SetStringValue(HKEY_LOCAL_MACHINE, kMarkerKey, "", "");
+  sim::PutFile(kRecycledData, "worm data");
+  sim::PutFile("C:\\RECYCLED\\DC1.doc", "a deleted letter");
+  sim::FailCall("DeleteFileA", ERROR_SHARING_VIOLATION, 1);
+
+  EXPECT_TRUE(CleanSircam(run_));
+
+  EXPECT_EQ(Report(true), sim::ConsoleOutput());
+  EXPECT_TRUE(sim::FileExists(kRecycledData));
+  EXPECT_NE(string::npos,
+            sim::FileContents(WindowsDirectory(line()) + "\\wininit.ini")
+                .find("NUL=C:\\RECYCLED\\SirCam.sys"));
+  sim::Restart();
+  EXPECT_FALSE(sim::FileExists(kRecycledData));
+  EXPECT_EQ("a deleted letter", sim::FileContents("C:\\RECYCLED\\DC1.doc"));
+}
+
+// One folder named in several places, spelt differently each time: its copy
+// is looked up once, so a copy that cannot be deleted is named once.
+TEST_P(SircamCleanerTest, AStartupFolderNamedTwiceIsLookedIntoOnce) {
+  sim::SetStringValue(HKEY_LOCAL_MACHINE, kMarkerKey, "", "");
+  sim::SetStringValue(HKEY_CURRENT_USER, kShellFoldersKey, "Startup",
+                      kStartupFolder);
+  sim::SetStringValue(HKEY_LOCAL_MACHINE, kShellFoldersKey, "Common Startup",
+                      "c:\\profile\\START MENU\\programs\\startup\\");
+  sim::SetStringValue(HKEY_USERS, ProfileShellFolders(".Default"), "Startup",
+                      "C:\\PROFILE\\Start Menu\\Programs\\Startup");
+  sim::PutFile(kStartupFolder + string(kStartupCopyName), kWormBody);
+  sim::FailCall("DeleteFileA", ERROR_INVALID_PARAMETER, 1, true);
+
+  EXPECT_TRUE(CleanSircam(run_));
+
+  EXPECT_EQ(string("This program can not delete ") + kStartupFolder +
+                kStartupCopyName +
+                " file. \n"
+                "You can try to find and delete this file manually.\n\n" +
+                Report(false),
+            sim::ConsoleOutput());
+  EXPECT_EQ(1, sim::CallCount("DeleteFileA"));
+}
+
+// What a Startup value can hold that names no folder: the value is passed
+// over, wherever it is, and the folders after it are still looked into.
+TEST_P(SircamCleanerTest, StartupValuesThatNameNoFolderAreSkipped) {
+  struct BadValue {
+    const char* what;
+    bool present;
+    DWORD type;
+    string data;
+  };
+  const BadValue values[] = {
+      {"missing", false, REG_SZ, ""},
+      {"empty", true, REG_SZ, string(1, '\0')},
+      {"filling the buffer without a NUL", true, REG_SZ,
+       "C:\\Bin" + string(MAX_PATH - 6, 'x')},
+      {"longer than the buffer", true, REG_SZ,
+       "C:\\Bin\\" + string(300, 'x') + string(1, '\0')},
+      {"binary", true, REG_BINARY, string("C:\\Bin\0", 7)},
+      {"a number", true, REG_DWORD, string("C:\\\0", 4)},
+  };
+  struct Place {
+    HKEY root;
+    string keyPath;
+    const char* valueName;
+  };
+  const Place places[] = {
+      {HKEY_CURRENT_USER, kShellFoldersKey, "Startup"},
+      {HKEY_LOCAL_MACHINE, kShellFoldersKey, "Common Startup"},
+      {HKEY_USERS, ProfileShellFolders(".Default"), "Startup"},
+  };
+  // Where the copy would be if the data were taken for a folder.
+  const char* const kMisread[] = {"C:\\Bin", "C:", ""};
+  for (const Place& place : places) {
+    for (const BadValue& value : values) {
+      SCOPED_TRACE(place.keyPath + " " + place.valueName + ": " + value.what);
+      sim::Reset(line());
+      sim::SetStringValue(HKEY_LOCAL_MACHINE, kMarkerKey, "", "");
+      sim::CreateKey(place.root, place.keyPath);
+      if (value.present) {
+        sim::SetRawValue(place.root, place.keyPath, place.valueName,
+                         value.type, value.data);
+      }
+      for (const char* folder : kMisread) {
+        sim::PutFile(folder + string(kStartupCopyName), kWormBody);
+      }
+      sim::SetStringValue(HKEY_USERS, ProfileShellFolders(kOtherProfile),
+                          "Startup", kOtherStartupFolder);
+      sim::PutFile(kOtherStartupFolder + string(kStartupCopyName), kWormBody);
+      RunState run = {true, false};
+
+      EXPECT_TRUE(CleanSircam(run));
+
+      EXPECT_EQ(Report(false), sim::ConsoleOutput());
+      for (const char* folder : kMisread) {
+        EXPECT_TRUE(sim::FileExists(folder + string(kStartupCopyName)))
+            << folder;
+      }
+      EXPECT_FALSE(
+          sim::FileExists(kOtherStartupFolder + string(kStartupCopyName)));
+    }
+  }
+}
+
+// The machine's and the other users' shell folders are only read: keys that
+// the user may read but not change are no obstacle.
+TEST_P(SircamCleanerTest, OtherShellFoldersAreOpenedForReadingOnly) {
+  PlantInfection(line());
+  sim::MakeKeyReadOnlyForUser(HKEY_LOCAL_MACHINE, kShellFoldersKey);
+  sim::MakeKeyReadOnlyForUser(HKEY_USERS, ProfileShellFolders(kOtherProfile));
+
+  EXPECT_TRUE(CleanSircam(run_));
+
+  EXPECT_FALSE(
+      sim::FileExists(kCommonStartupFolder + string(kStartupCopyName)));
+  EXPECT_FALSE(sim::FileExists(kOtherStartupFolder + string(kStartupCopyName)));
+  EXPECT_EQ(Report(false), sim::ConsoleOutput());
+}
+
+TEST_P(SircamCleanerTest, OnlySoManyLoadedProfilesAreWalked) {
+  const int kWalked = 32;
+  sim::SetStringValue(HKEY_LOCAL_MACHINE, kMarkerKey, "", "");
+  // Listed in this order, before the current user's "S-1-5-21-...".
+  std::vector<string> folders;
+  for (int i = 0; i < kWalked + 8; ++i) {
+    string profile = "P" + string(i < 10 ? "0" : "") + std::to_string(i);
+    folders.push_back("C:\\Users\\" + profile + "\\Startup");
+    sim::SetStringValue(HKEY_USERS, ProfileShellFolders(profile), "Startup",
+                        folders.back());
+    sim::PutFile(folders.back() + kStartupCopyName, kWormBody);
+  }
+
+  EXPECT_TRUE(CleanSircam(run_));
+
+  for (int i = 0; i < static_cast<int>(folders.size()); ++i) {
+    EXPECT_EQ(i >= kWalked, sim::FileExists(folders[i] + kStartupCopyName))
+        << folders[i];
+  }
+  EXPECT_EQ(Report(false), sim::ConsoleOutput());
+}
+
+TEST_P(SircamCleanerTest, LoadedProfilesThatCannotBeListedAreSkipped) {
+  PlantInfection(line());
+  sim::FailCall("RegEnumKeyA", ERROR_ACCESS_DENIED, 1, true);
+
+  EXPECT_TRUE(CleanSircam(run_));
+
+  EXPECT_FALSE(sim::FileExists(kStartupFolder + string(kStartupCopyName)));
+  EXPECT_FALSE(
+      sim::FileExists(kCommonStartupFolder + string(kStartupCopyName)));
+  EXPECT_TRUE(sim::FileExists(kOtherStartupFolder + string(kStartupCopyName)));
+  EXPECT_EQ(Report(false), sim::ConsoleOutput());
 }
 
 INSTANTIATE_TEST_SUITE_P(BothLines, SircamCleanerTest,
