@@ -57,12 +57,22 @@ target_link_options(wormsweep PRIVATE
 set_property(SOURCE ${CMAKE_SOURCE_DIR}/res/wormsweep.rc APPEND PROPERTY
   OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/res/wormsweep.manifest)
 
+# The same program as wormsweep.com: Navidad and Sircam take over the command
+# that opens every .exe, so on an infected machine double-clicking the exe
+# starts the worm or nothing. Windows opens a .com through a file type of its
+# own, which they leave alone, and loads it by its header on both lines.
+set(WORMSWEEP_COM $<TARGET_FILE_DIR:wormsweep>/wormsweep.com)
+add_custom_command(TARGET wormsweep POST_BUILD
+  COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:wormsweep> ${WORMSWEEP_COM}
+  VERBATIM)
+
 set(WORMSWEEP_MAX_EXE_BYTES 32768)
 add_test(NAME exe_check
   COMMAND ${WORMSWEEP_BASH} ${CMAKE_SOURCE_DIR}/tools/check_exe.sh
     --objdump ${WORMSWEEP_OBJDUMP}
     --allowed ${CMAKE_SOURCE_DIR}/tools/win95-nt4-imports.txt
     --max-bytes ${WORMSWEEP_MAX_EXE_BYTES}
+    --twin ${WORMSWEEP_COM}
     $<TARGET_FILE:wormsweep>)
 set_tests_properties(exe_check PROPERTIES LABELS build)
 
@@ -89,7 +99,7 @@ add_test(NAME exe_check_self_test
   COMMAND ${WORMSWEEP_BASH} ${CMAKE_SOURCE_DIR}/tools/check_exe_test.sh
     ${WORMSWEEP_OBJDUMP} ${CMAKE_SOURCE_DIR}/tools/check_exe.sh
     $<TARGET_FILE:wormsweep> ${WORMSWEEP_MAX_EXE_BYTES}
-    $<TARGET_FILE:hold_open>)
+    $<TARGET_FILE:hold_open> ${WORMSWEEP_COM})
 set_tests_properties(exe_check_self_test PROPERTIES LABELS build)
 
 # --- Platform contract tests under Wine -------------------------------------

@@ -2,26 +2,31 @@
 # Checks that wormsweep.exe can still start on the oldest Windows it is for:
 # a 32-bit console program for subsystem 4.0, with 386 instructions only,
 # that imports only from KERNEL32, ADVAPI32 and msvcrt, only functions of the
-# allowlist, and stays within its size budget.
+# allowlist, and stays within its size budget. With --twin, the same program
+# under its second name (wormsweep.com, which starts where a worm has taken
+# over how .exe files are opened) must hold exactly the same bytes.
 #
-# check_exe.sh --objdump OBJDUMP --allowed LIST --max-bytes N EXE
+# check_exe.sh --objdump OBJDUMP --allowed LIST --max-bytes N [--twin FILE] EXE
 # Prints every problem found and exits 1 if there is any, 2 on bad usage.
 set -u
 
 usage() {
-  echo "usage: $0 --objdump OBJDUMP --allowed LIST --max-bytes N EXE" >&2
+  echo "usage: $0 --objdump OBJDUMP --allowed LIST --max-bytes N" \
+    "[--twin FILE] EXE" >&2
   exit 2
 }
 
 objdump=""
 allowed=""
 max_bytes=""
+twin=""
 exe=""
 while [ $# -gt 0 ]; do
   case "$1" in
     --objdump) objdump="${2-}"; shift 2 || usage ;;
     --allowed) allowed="${2-}"; shift 2 || usage ;;
     --max-bytes) max_bytes="${2-}"; shift 2 || usage ;;
+    --twin) twin="${2-}"; shift 2 || usage; [ -n "$twin" ] || usage ;;
     -*) usage ;;
     *) [ -z "$exe" ] || usage; exe="$1"; shift ;;
   esac
@@ -36,6 +41,14 @@ problem() {
   echo "$exe: $*"
   problems=$((problems + 1))
 }
+
+if [ -n "$twin" ]; then
+  if [ ! -f "$twin" ]; then
+    problem "its twin $twin is missing"
+  elif ! cmp -s "$exe" "$twin"; then
+    problem "its twin $twin differs from it"
+  fi
+fi
 
 size=$(stat -c %s "$exe")
 if [ "$size" -gt "$max_bytes" ]; then

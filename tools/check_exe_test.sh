@@ -3,16 +3,17 @@
 # real exe, then runs on copies of it altered one way each and expects each
 # to fail for its own reason.
 #
-# check_exe_test.sh OBJDUMP CHECK_EXE_SH EXE MAX_BYTES P6_EXE
+# check_exe_test.sh OBJDUMP CHECK_EXE_SH EXE MAX_BYTES P6_EXE TWIN
 # P6_EXE is any program built with MinGW-w64's usual start-up code, which
-# uses Pentium Pro instructions.
+# uses Pentium Pro instructions; TWIN is the exe's copy under its second name.
 set -u
-[ $# -eq 5 ] || { echo "usage: $0 OBJDUMP CHECK_EXE_SH EXE MAX_BYTES P6_EXE" >&2; exit 2; }
+[ $# -eq 6 ] || { echo "usage: $0 OBJDUMP CHECK_EXE_SH EXE MAX_BYTES P6_EXE TWIN" >&2; exit 2; }
 objdump=$1
 check=$2
 exe=$3
 budget=$4
 p6_exe=$5
+twin=$6
 allowed=$(dirname "$check")/win95-nt4-imports.txt
 
 work=$(mktemp -d)
@@ -24,15 +25,15 @@ fail() {
   failures=$((failures + 1))
 }
 
-run_check() {
+run_check() {  # EXE [--twin FILE]
   bash "$check" --objdump "$objdump" --allowed "$allowed" \
-    --max-bytes "$budget" "$1"
+    --max-bytes "$budget" "${@:2}" "$1"
 }
 
-# expect_rejected NAME FILE TEXT: the check fails and says TEXT.
+# expect_rejected NAME FILE TEXT [--twin TWIN]: the check fails and says TEXT.
 expect_rejected() {
   local output status
-  output=$(run_check "$2" 2>&1)
+  output=$(run_check "$2" "${@:4}" 2>&1)
   status=$?
   if [ "$status" -ne 1 ]; then
     fail "$1: exit status $status, expected 1; output: $output"
@@ -67,6 +68,22 @@ if output=$(run_check "$exe" 2>&1); then
 else
   fail "the exe as built is rejected: $output"
 fi
+
+if output=$(run_check "$exe" --twin "$twin" 2>&1); then
+  echo "ok: the exe and its twin as built pass"
+else
+  fail "the exe and its twin as built are rejected: $output"
+fi
+
+other_twin=$(copy other_twin)
+poke_byte "$other_twin" 100 $(( ($(od -An -tu1 -j100 -N1 "$exe") + 1) % 256 ))
+expect_rejected "a twin one byte different" "$exe" "differs from it" \
+  --twin "$other_twin"
+cp "$exe" "$other_twin"
+truncate -s -1 "$other_twin"
+expect_rejected "a twin one byte short" "$exe" "differs from it" \
+  --twin "$other_twin"
+expect_rejected "a missing twin" "$exe" "is missing" --twin "$work/none.com"
 
 too_big=$(copy too_big)
 truncate -s $((budget + 1)) "$too_big"
