@@ -48,5 +48,14 @@ foreach(script ${WORMSWEEP_WINE_TOOLKIT_TESTS})
   wormsweep_add_wine_test(wine_${name} ${script} wine)
 endforeach()
 
+# One infection cleaned, restarted and found clean under every Windows
+# version that Wine can present.
+foreach(version win95 win98 winme nt40 win2k winxp win7 win10)
+  wormsweep_add_wine_test(e2e_windows_${version}
+    ${CMAKE_CURRENT_LIST_DIR}/windows/every_version.sh e2e)
+  set_property(TEST e2e_windows_${version} APPEND PROPERTY ENVIRONMENT
+    "WS_WINDOWS_VERSION=${version}")
+endforeach()
+
 # Deleting and renaming files in use, with a restart.
 include(${CMAKE_CURRENT_LIST_DIR}/primitives.cmake)

@@ -58,6 +58,35 @@ worm_plant_sircam() {
   printf '%s' "$WORM_BATCH_BEFORE" | ws_put_file 'C:\autoexec.bat'
 }
 
+# Where else Sircam leaves itself: its data file beside the copy in the
+# recycle folder (where a file the user deleted stays), and its Startup copy
+# in the common Startup folder and in the default profile's, which is loaded
+# under HKEY_USERS.
+WORM_RECYCLED_DATA='C:\RECYCLED\SirCam.sys'
+WORM_RECYCLED_USER_FILE='C:\RECYCLED\DC1.doc'
+WORM_COMMON_STARTUP_FOLDER='C:\windows\All Users\Start Menu\Programs\StartUp'
+WORM_DEFAULT_STARTUP_FOLDER='C:\windows\Default User\Start Menu\Programs\StartUp'
+
+worm_plant_sircam_elsewhere() {
+  printf 'Sircam data' | ws_put_file "$WORM_RECYCLED_DATA"
+  printf 'a deleted letter' | ws_put_file "$WORM_RECYCLED_USER_FILE"
+  ws_reg_add 'HKLM\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders' \
+    'Common Startup' "$WORM_COMMON_STARTUP_FOLDER"
+  ws_reg_add 'HKU\.Default\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders' \
+    Startup "$WORM_DEFAULT_STARTUP_FOLDER"
+  local folder
+  for folder in "$WORM_COMMON_STARTUP_FOLDER" "$WORM_DEFAULT_STARTUP_FOLDER"; do
+    printf 'MZ Sircam' | ws_put_file "$folder\\Microsoft Internet Office.exe"
+  done
+}
+
+# The files of worm_plant_sircam_elsewhere that the program deletes.
+worm_sircam_elsewhere() {
+  printf '%s\n' "$WORM_RECYCLED_DATA" \
+    "$WORM_COMMON_STARTUP_FOLDER\\Microsoft Internet Office.exe" \
+    "$WORM_DEFAULT_STARTUP_FOLDER\\Microsoft Internet Office.exe"
+}
+
 # Each worm's report, as the program prints it (LF; ws_crlf for a file).
 # What comes before and after them is lib.sh's: ws_report_banner and
 # ws_text kClosingPrompt.
