@@ -118,7 +118,7 @@ struct StartupCopies {
 // Whether two paths name the same file to Windows, which ignores the case of
 // letters. Only ASCII letters are folded, and a double-byte character is
 // compared byte for byte: a folder spelt once more in other letters is just
-// looked into again, where the copy is gone by then.
+// looked into again, which finds the copy gone, or defers or names it again.
 bool SamePath(const char* first, const char* second) {
   for (size_t i = 0;; ++i) {
     char a = first[i];
@@ -167,8 +167,7 @@ void DeleteStartupCopyNamedIn(HKEY root, const char* keyPath,
                               const char* valueName, REGSAM access,
                               StartupCopies& looked, RunState& run) {
   HKEY shellFolders;
-  if (RegOpenKeyExA(root, keyPath, 0, access, &shellFolders) !=
-      ERROR_SUCCESS) {
+  if (RegOpenKeyExA(root, keyPath, 0, access, &shellFolders) != ERROR_SUCCESS) {
     return;
   }
   PathBuffer folder = "";

@@ -89,8 +89,8 @@ void PlantInfection(sim::Line line) {
                       kStartupFolder);
   sim::SetStringValue(HKEY_LOCAL_MACHINE, kShellFoldersKey, "Common Startup",
                       kCommonStartupFolder);
-  sim::SetStringValue(HKEY_USERS, ProfileShellFolders(kOtherProfile),
-                      "Startup", kOtherStartupFolder);
+  sim::SetStringValue(HKEY_USERS, ProfileShellFolders(kOtherProfile), "Startup",
+                      kOtherStartupFolder);
 
   sim::PutFile("C:\\RECYCLED\\SirC32.exe", kWormBody);
   sim::PutFile(kRecycledData, "worm data");
@@ -248,8 +248,8 @@ TEST_P(SircamCleanerTest, PathsAreBuiltFromTheReportedDirectories) {
         "C:\\Startup\\Microsoft Internet Office.exe"}},
       {"D:\\",
        "D:\\SYSTEM\\",
-       {"D:\\RECYCLED\\SirC32.exe", "D:\\RECYCLED\\SirCam.sys", "D:\\ScMx32.exe",
-        "D:\\SYSTEM\\SCam32.exe",
+       {"D:\\RECYCLED\\SirC32.exe", "D:\\RECYCLED\\SirCam.sys",
+        "D:\\ScMx32.exe", "D:\\SYSTEM\\SCam32.exe",
         "C:\\Startup\\Microsoft Internet Office.exe"}},
   };
   for (const PathCase& c : cases) {
@@ -604,8 +604,8 @@ TEST_P(SircamCleanerTest, StartupValuesThatNameNoFolderAreSkipped) {
       sim::SetStringValue(HKEY_LOCAL_MACHINE, kMarkerKey, "", "");
       sim::CreateKey(place.root, place.keyPath);
       if (value.present) {
-        sim::SetRawValue(place.root, place.keyPath, place.valueName,
-                         value.type, value.data);
+        sim::SetRawValue(place.root, place.keyPath, place.valueName, value.type,
+                         value.data);
       }
       for (const char* folder : kMisread) {
         sim::PutFile(folder + string(kStartupCopyName), kWormBody);
@@ -640,6 +640,18 @@ TEST_P(SircamCleanerTest, OtherShellFoldersAreOpenedForReadingOnly) {
   EXPECT_FALSE(
       sim::FileExists(kCommonStartupFolder + string(kStartupCopyName)));
   EXPECT_FALSE(sim::FileExists(kOtherStartupFolder + string(kStartupCopyName)));
+  EXPECT_EQ(Report(false), sim::ConsoleOutput());
+}
+
+// The current user's own key is opened for writing, which the NT line can
+// refuse; the same folder is still reached as one of the loaded profiles.
+TEST_P(SircamCleanerTest, CurrentUsersFolderIsReachedThroughTheLoadedProfiles) {
+  PlantInfection(line());
+  sim::MakeKeyReadOnlyForUser(HKEY_CURRENT_USER, kShellFoldersKey);
+
+  EXPECT_TRUE(CleanSircam(run_));
+
+  EXPECT_FALSE(sim::FileExists(kStartupFolder + string(kStartupCopyName)));
   EXPECT_EQ(Report(false), sim::ConsoleOutput());
 }
 

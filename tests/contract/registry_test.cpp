@@ -585,8 +585,7 @@ TEST_F(RegistryContract, TheCurrentUserIsOneOfTheLoadedProfiles) {
     }
     char text[MAX_PATH] = "";
     DWORD size = sizeof text;
-    if (RegQueryValueExA(key, "Mark", NULL, NULL,
-                         reinterpret_cast<BYTE*>(text),
+    if (RegQueryValueExA(key, "Mark", NULL, NULL, reinterpret_cast<BYTE*>(text),
                          &size) == ERROR_SUCCESS &&
         strcmp(text, "here") == 0) {
       ++found;

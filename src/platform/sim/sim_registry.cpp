@@ -341,8 +341,9 @@ void ResetRegistry() {
   g_registry.users = std::make_shared<Key>();
   // No parent: like the root it also is, the profile cannot be deleted.
   g_registry.currentUser->name = sim::kCurrentUserProfile;
-  g_registry.users->subkeys[sim::internal::UpperAscii(
-      sim::kCurrentUserProfile)] = g_registry.currentUser;
+  g_registry.users
+      ->subkeys[sim::internal::UpperAscii(sim::kCurrentUserProfile)] =
+      g_registry.currentUser;
 }
 
 }  // namespace internal
