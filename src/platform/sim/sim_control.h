@@ -21,7 +21,8 @@ enum class Line { Nt, Win9x };
 
 // A fresh machine of the given line: the four registry roots
 // (HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS),
-// empty; drive C: holding the Windows directory and the system directory
+// empty but for the current user's profile under HKEY_USERS, which is
+// HKEY_CURRENT_USER itself; drive C: holding the Windows directory and the system directory
 // (NT: C:\WINNT and C:\WINNT\system32; 9x: C:\WINDOWS and C:\WINDOWS\SYSTEM);
 // code page 1252; administrator rights; a console with no input queued;
 // nothing captured; no failures armed; last error 0.
