@@ -1,4 +1,4 @@
-#include "cleaners/blebla_cleaner.h"
+#include "cleaners/cleaners.h"
 
 #include <gtest/gtest.h>
 
@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "platform/sim/sim_control.h"
-#include "run/run_state.h"
-#include "run/run_texts.h"
+#include "report/run_state.h"
+#include "report/texts.h"
 
 namespace {
 

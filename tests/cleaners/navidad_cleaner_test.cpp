@@ -5,8 +5,8 @@
 #include <string>
 
 #include "platform/sim/sim_control.h"
-#include "run/run_state.h"
-#include "run/run_texts.h"
+#include "report/run_state.h"
+#include "report/texts.h"
 
 namespace {
 
@@ -86,7 +86,7 @@ TEST_P(NavidadCleanerTest, EachVariantFindsItsOwnProgramInTheOpenCommand) {
     sim::PutFile(c.deleted, "worm");
     sim::PutFile(c.kept, "worm");
 
-    CleanNavidad(kNavidadVariants[index], run_);
+    CleanNavidadVariant(kNavidadVariants[index], run_);
 
     EXPECT_FALSE(sim::KeyExists(HKEY_CURRENT_USER, c.marker));
     EXPECT_FALSE(sim::FileExists(c.deleted));
@@ -107,7 +107,7 @@ TEST_P(NavidadCleanerTest, AbsentVariantChangesNothingAndPrintsNothing) {
   std::string registryBefore = sim::RegistryDump();
   std::string filesBefore = sim::FileSystemDump();
 
-  CleanNavidad(Navidad(), run_);
+  CleanNavidadVariant(Navidad(), run_);
 
   EXPECT_EQ("", sim::ConsoleOutput());
   EXPECT_EQ(registryBefore, sim::RegistryDump());
@@ -120,7 +120,7 @@ TEST_P(NavidadCleanerTest, MarkerWithValuesAndSubkeysIsGoneOnBothLines) {
   sim::SetStringValue(HKEY_CURRENT_USER, "Software\\Navidad\\Mail\\Sent",
                       "Last", "someone@example.com");
 
-  CleanNavidad(Navidad(), run_);
+  CleanNavidadVariant(Navidad(), run_);
 
   EXPECT_FALSE(sim::KeyExists(HKEY_CURRENT_USER, "Software\\Navidad"));
   EXPECT_TRUE(sim::KeyExists(HKEY_CURRENT_USER, "Software"));
@@ -132,7 +132,7 @@ TEST_P(NavidadCleanerTest, MarkerGoesWhereSoftwareItselfIsReadOnly) {
   sim::CreateKey(HKEY_CURRENT_USER, "Software\\Navidad");
   sim::MakeKeyReadOnlyForUser(HKEY_CURRENT_USER, "Software");
 
-  CleanNavidad(Navidad(), run_);
+  CleanNavidadVariant(Navidad(), run_);
 
   EXPECT_FALSE(sim::KeyExists(HKEY_CURRENT_USER, "Software\\Navidad"));
 }
@@ -141,7 +141,7 @@ TEST_P(NavidadCleanerTest, MarkerAloneStillGivesTheFullReport) {
   sim::CreateKey(HKEY_CURRENT_USER, "Software\\Navidad");
   int deletionsBefore = sim::CallCount("DeleteFileA");
 
-  CleanNavidad(Navidad(), run_);
+  CleanNavidadVariant(Navidad(), run_);
 
   EXPECT_EQ(std::string(kResultA) + kDownloadAdvice, sim::ConsoleOutput());
   EXPECT_FALSE(sim::KeyExists(HKEY_CURRENT_USER, "Software\\Navidad"));
@@ -153,7 +153,7 @@ TEST_P(NavidadCleanerTest, MarkerAloneStillGivesTheFullReport) {
 TEST_P(NavidadCleanerTest, ResultBRunsIntoTheDownloadAdvice) {
   sim::CreateKey(HKEY_CURRENT_USER, "Software\\xxxxmas");
 
-  CleanNavidad(kNavidadVariants[1], run_);
+  CleanNavidadVariant(kNavidadVariants[1], run_);
 
   EXPECT_EQ(std::string(kResultB) + kDownloadAdvice, sim::ConsoleOutput());
   EXPECT_NE(std::string::npos,
@@ -169,7 +169,7 @@ TEST_P(NavidadCleanerTest, RunValueWinsOverTheOpenCommand) {
   sim::PutFile("C:\\WORM\\svc.vxd", "worm");
   sim::PutFile("C:\\WINDOWS\\SYSTEM\\winsvrc.vxd", "worm");
 
-  CleanNavidad(Navidad(), run_);
+  CleanNavidadVariant(Navidad(), run_);
 
   EXPECT_FALSE(sim::FileExists("C:\\WORM\\svc.vxd"));
   EXPECT_TRUE(sim::FileExists("C:\\WINDOWS\\SYSTEM\\winsvrc.vxd"));
@@ -184,7 +184,7 @@ TEST_P(NavidadCleanerTest, EmptyRunValueLeavesTheOpenCommandAsSource) {
   HijackOpenCommand("C:\\WINDOWS\\SYSTEM\\winsvrc.exe \"%1\" %*");
   sim::PutFile("C:\\WINDOWS\\SYSTEM\\winsvrc.vxd", "worm");
 
-  CleanNavidad(Navidad(), run_);
+  CleanNavidadVariant(Navidad(), run_);
 
   EXPECT_FALSE(sim::FileExists("C:\\WINDOWS\\SYSTEM\\winsvrc.vxd"));
   EXPECT_FALSE(sim::ValueExists(HKEY_LOCAL_MACHINE, kRunKey, kAutostart));
@@ -213,7 +213,7 @@ TEST_P(NavidadCleanerTest, CommandNotNamingTheProgramExactlyIsResetOnly) {
     sim::PutFile("C:\\WINDOWS\\SYSTEM\\winfile.vxd", "worm");
     int deletionsBefore = sim::CallCount("DeleteFileA");
 
-    CleanNavidad(Navidad(), run_);
+    CleanNavidadVariant(Navidad(), run_);
 
     EXPECT_EQ(kStandardCommand, OpenCommand());
     EXPECT_EQ(deletionsBefore, sim::CallCount("DeleteFileA"));
@@ -227,7 +227,7 @@ TEST_P(NavidadCleanerTest, QuotedCommandNamesTheRebuiltQuotedPath) {
   HijackOpenCommand("\"C:\\WINDOWS\\SYSTEM\\winsvrc.exe\" \"%1\" %*");
   sim::PutFile("C:\\WINDOWS\\SYSTEM\\winsvrc.vxd", "worm");
 
-  CleanNavidad(Navidad(), run_);
+  CleanNavidadVariant(Navidad(), run_);
 
   EXPECT_EQ(CannotDelete("\"C:\\WINDOWS\\SYSTEM\\winsvrc.vxd") + kResultA +
                 kDownloadAdvice,
@@ -242,7 +242,7 @@ TEST_P(NavidadCleanerTest, MissingWormFileIsReportedByName) {
   sim::SetStringValue(HKEY_LOCAL_MACHINE, kRunKey, kAutostart,
                       "C:\\WINDOWS\\wintask.exe");
 
-  CleanNavidad(kNavidadVariants[2], run_);
+  CleanNavidadVariant(kNavidadVariants[2], run_);
 
   EXPECT_EQ(CannotDelete("C:\\WINDOWS\\wintask.exe") + kResultA +
                 kDownloadAdvice,
@@ -256,7 +256,7 @@ TEST_P(NavidadCleanerTest, WormPathWithoutRoomForTheNewExtensionIsReported) {
   sim::SetStringValue(HKEY_LOCAL_MACHINE, kRunKey, kAutostart, wormPath);
   int deletionsBefore = sim::CallCount("DeleteFileA");
 
-  CleanNavidad(Navidad(), run_);
+  CleanNavidadVariant(Navidad(), run_);
 
   EXPECT_EQ(deletionsBefore, sim::CallCount("DeleteFileA"));
   EXPECT_EQ(CannotDelete(wormPath) + kResultA + kDownloadAdvice,
@@ -270,7 +270,7 @@ TEST_P(NavidadCleanerTest, LockedWormFileIsDeferredWithRestartAdvice) {
   sim::PutFile("C:\\WINDOWS\\SYSTEM\\winsvrc.vxd", "worm");
   sim::FailCall("DeleteFileA", ERROR_SHARING_VIOLATION);
 
-  CleanNavidad(Navidad(), run_);
+  CleanNavidadVariant(Navidad(), run_);
 
   EXPECT_EQ(std::string(kResultA) + kDownloadAdvice + kRestartAdvice,
             sim::ConsoleOutput());
@@ -284,7 +284,7 @@ TEST_P(NavidadCleanerTest, EarlierRestartNeedGivesRestartAdvice) {
   sim::CreateKey(HKEY_CURRENT_USER, "Software\\Navidad");
   run_.RestartNeeded = true;
 
-  CleanNavidad(Navidad(), run_);
+  CleanNavidadVariant(Navidad(), run_);
 
   EXPECT_EQ(std::string(kResultA) + kDownloadAdvice + kRestartAdvice,
             sim::ConsoleOutput());

@@ -4,9 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include "cleaners/sircam_cleaner.h"
+#include "cleaners/cleaners.h"
 #include "platform/sim/sim_control.h"
-#include "run/run_texts.h"
+#include "report/texts.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include "platform/sim/sim_control.h"
 #include "run/cleaning_run.h"
-#include "run/run_texts.h"
+#include "report/texts.h"
 
 namespace {
 

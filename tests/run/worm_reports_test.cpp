@@ -5,7 +5,7 @@
 
 #include "platform/sim/sim_control.h"
 #include "run/cleaning_run.h"
-#include "run/run_texts.h"
+#include "report/texts.h"
 #include "support/host/input_records.h"
 
 namespace {
