@@ -3,21 +3,27 @@ find_package(GTest REQUIRED)
 
 add_compile_options(-Wall -Wextra -Werror)
 
+# The simulated Windows lives with the tests; its own tests run with the unit
+# tests.
 file(GLOB WORMSWEEP_SIM_SOURCES CONFIGURE_DEPENDS
-  ${CMAKE_SOURCE_DIR}/src/platform/sim/*.cpp)
+  ${CMAKE_SOURCE_DIR}/tests/sim/*.cpp)
+list(FILTER WORMSWEEP_SIM_SOURCES EXCLUDE REGEX "_test\\.cpp$")
 
 add_library(wormsweep_core STATIC
   ${WORMSWEEP_LOGIC_SOURCES}
   ${WORMSWEEP_PLATFORM_COMMON_SOURCES}
   ${WORMSWEEP_SIM_SOURCES})
-target_include_directories(wormsweep_core PUBLIC ${CMAKE_SOURCE_DIR}/src)
+target_include_directories(wormsweep_core PUBLIC
+  ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)
 
 # Unit tests of the logic and of the simulation itself.
 file(GLOB_RECURSE WORMSWEEP_UNIT_TEST_SOURCES CONFIGURE_DEPENDS
   ${CMAKE_SOURCE_DIR}/tests/run/*_test.cpp
   ${CMAKE_SOURCE_DIR}/tests/primitives/*_test.cpp
   ${CMAKE_SOURCE_DIR}/tests/cleaners/*_test.cpp
-  ${CMAKE_SOURCE_DIR}/tests/platform/*_test.cpp)
+  ${CMAKE_SOURCE_DIR}/tests/report/*_test.cpp
+  ${CMAKE_SOURCE_DIR}/tests/platform/*_test.cpp
+  ${CMAKE_SOURCE_DIR}/tests/sim/*_test.cpp)
 file(GLOB WORMSWEEP_HOST_SUPPORT_SOURCES CONFIGURE_DEPENDS
   ${CMAKE_SOURCE_DIR}/tests/support/host/*.cpp)
 add_executable(unit_tests ${WORMSWEEP_UNIT_TEST_SOURCES}

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "platform/sim/sim_control.h"
+#include "sim/sim_control.h"
 #include "report/run_state.h"
 #include "report/texts.h"
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "cleaners/startup_batch.h"
-#include "platform/sim/sim_control.h"
+#include "sim/sim_control.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/sim/sim_control.h"
+#include "sim/sim_control.h"
 #include "report/report.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "platform/sim/sim_control.h"
+#include "sim/sim_control.h"
 #include "run/open_command_check.h"
 
 namespace {

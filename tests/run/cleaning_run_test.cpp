@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/sim/sim_control.h"
+#include "sim/sim_control.h"
 #include "run/cleaning_run.h"
 #include "report/report.h"
 #include "report/texts.h"

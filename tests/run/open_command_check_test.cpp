@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/sim/sim_control.h"
+#include "sim/sim_control.h"
 #include "run/cleaning_run.h"
 #include "report/texts.h"
 

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/sim/sim_control.h"
+#include "sim/sim_control.h"
 #include "run/cleaning_run.h"
 #include "report/texts.h"
 #include "support/host/input_records.h"

@@ -3,14 +3,14 @@
 // Windows, the console's input), to make calls fail, and to look at what the
 // program left behind. None of these functions go through fault injection and
 // none of them change the last-error code.
-#ifndef WORMSWEEP_PLATFORM_SIM_SIM_CONTROL_H_
-#define WORMSWEEP_PLATFORM_SIM_SIM_CONTROL_H_
+#ifndef WORMSWEEP_SIM_SIM_CONTROL_H_
+#define WORMSWEEP_SIM_SIM_CONTROL_H_
 
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "platform/sim/sim_windows.h"
+#include "sim/sim_windows.h"
 
 namespace sim {
 
@@ -142,4 +142,4 @@ std::string ConsoleOutput();
 
 }  // namespace sim
 
-#endif  // WORMSWEEP_PLATFORM_SIM_SIM_CONTROL_H_
+#endif  // WORMSWEEP_SIM_SIM_CONTROL_H_

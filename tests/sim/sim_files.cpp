@@ -14,8 +14,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform/sim/sim_control.h"
-#include "platform/sim/sim_internal.h"
+#include "sim/sim_control.h"
+#include "sim/sim_internal.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/sim/sim_control.h"
+#include "sim/sim_control.h"
 #include "platform/windows_api.h"
 
 namespace {

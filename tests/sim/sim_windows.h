@@ -2,8 +2,8 @@
 // where an in-memory simulation (see sim_control.h) stands in for Windows.
 // Names, types, constants and results are Win32's own: the cleaning logic
 // compiles unchanged against this header and against <windows.h>.
-#ifndef WORMSWEEP_PLATFORM_SIM_SIM_WINDOWS_H_
-#define WORMSWEEP_PLATFORM_SIM_SIM_WINDOWS_H_
+#ifndef WORMSWEEP_SIM_SIM_WINDOWS_H_
+#define WORMSWEEP_SIM_SIM_WINDOWS_H_
 
 #include <stddef.h>
 #include <stdint.h>
@@ -353,4 +353,4 @@ BOOL WINAPI SetConsoleMode(HANDLE console, DWORD mode);
 BOOL WINAPI ReadConsoleInputA(HANDLE console, PINPUT_RECORD buffer,
                               DWORD length, LPDWORD eventsRead);
 
-#endif  // WORMSWEEP_PLATFORM_SIM_SIM_WINDOWS_H_
+#endif  // WORMSWEEP_SIM_SIM_WINDOWS_H_
