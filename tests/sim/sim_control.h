@@ -36,7 +36,7 @@ void SetLine(Line line);
 void SetWindowsDirectory(const std::string& path);
 void SetSystemDirectory(const std::string& path);
 
-// The ANSI code page (GetACP, IsDBCSLeadByte): 1252, or a double-byte one
+// The ANSI code page (IsDBCSLeadByte): 1252, or a double-byte one
 // such as 932.
 void SetCodePage(UINT codePage);
 
@@ -137,7 +137,8 @@ int QueuedInputCount();
 DWORD ConsoleInputMode();
 // The modes set by each SetConsoleMode call, in order.
 std::vector<DWORD> ConsoleModeHistory();
-// Everything printed through Print(), exactly as the program formatted it.
+// Everything printed through ConsolePrint, exactly as the program formatted
+// it.
 std::string ConsoleOutput();
 
 }  // namespace sim

@@ -41,7 +41,7 @@ bool IsConsoleHandle(HANDLE handle);
 void CloseConsoleHandle(HANDLE handle);
 void CloseAllConsoleHandles();
 
-// Output captured from Print().
+// Output captured from ConsolePrint.
 void AppendConsoleOutput(const std::string& text);
 
 }  // namespace internal

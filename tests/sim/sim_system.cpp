@@ -197,8 +197,6 @@ BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA info) {
   return TRUE;
 }
 
-UINT WINAPI GetACP(void) { return g_system.codePage; }
-
 BOOL WINAPI IsDBCSLeadByte(BYTE testChar) {
   switch (g_system.codePage) {
     case 932:
