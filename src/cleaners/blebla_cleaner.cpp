@@ -16,9 +16,9 @@ const char kMarkerType[] = "rnjfile";
 const char kWormFile[] = "c:\\windows\\sysrnj.exe";
 
 enum RepairOperation {
-  LinkToType,   // RepairAssociation(Names, Types)
-  ClearLink,    // ClearTypeDefault(Names)
-  DeleteKey,    // one RegDeleteKeyA of Names, result ignored
+  LinkToType,  // RepairAssociation(Names, Types)
+  ClearLink,   // ClearTypeDefault(Names)
+  DeleteKey,   // one RegDeleteKeyA of Names, result ignored
 };
 
 struct RepairRow {

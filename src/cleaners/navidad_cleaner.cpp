@@ -23,8 +23,8 @@ const char kWormExtension[] = "vxd";
 // Deleted through "Software", as the worm's own name below it.
 void DeleteMarker(const NavidadVariant& variant) {
   HKEY software;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, kSoftwareKey, 0, KEY_READ,
-                    &software) == ERROR_SUCCESS) {
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, kSoftwareKey, 0, KEY_READ, &software) ==
+      ERROR_SUCCESS) {
     RegDeleteKeyA(software, variant.SoftwareSubkey);
     RegCloseKey(software);
   }

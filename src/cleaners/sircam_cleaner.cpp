@@ -110,7 +110,9 @@ void RestoreSystemProgram(const char* drive, RunState& run) {
   HANDLE search = FindFirstFileA(saved, &found);
   if (search == INVALID_HANDLE_VALUE) return;
   DeleteOrDefer(replaced);
-  if (RenameOrDefer(saved, replaced) == RemovalResult::Deferred) run.RestartNeeded = true;
+  if (RenameOrDefer(saved, replaced) == RemovalResult::Deferred) {
+    run.RestartNeeded = true;
+  }
   FindClose(search);
 }
 

@@ -162,7 +162,9 @@ bool QueryPlatformId(DWORD& platformId) {
 RemovalResult DeleteOrDefer(const char* path) {
   if (DeleteFileA(path)) return RemovalResult::Done;
   DWORD error = GetLastError();
-  if (error == ERROR_SUCCESS) return PathExists(path) ? RemovalResult::Failed : RemovalResult::Done;
+  if (error == ERROR_SUCCESS) {
+    return PathExists(path) ? RemovalResult::Failed : RemovalResult::Done;
+  }
   if (!IsAccessError(error)) return RemovalResult::Failed;
   DWORD platformId = 0;
   if (!QueryPlatformId(platformId)) return RemovalResult::NoVersion;
@@ -173,9 +175,12 @@ RemovalResult RenameOrDefer(const char* from, const char* to) {
   if (MoveFileA(from, to)) return RemovalResult::Done;
   DWORD error = GetLastError();
   if (error == ERROR_SUCCESS) {
-    return !PathExists(from) && PathExists(to) ? RemovalResult::Done : RemovalResult::Failed;
+    return !PathExists(from) && PathExists(to) ? RemovalResult::Done
+                                               : RemovalResult::Failed;
   }
-  if (!IsAccessError(error) && !IsExistsError(error)) return RemovalResult::Failed;
+  if (!IsAccessError(error) && !IsExistsError(error)) {
+    return RemovalResult::Failed;
+  }
   DWORD platformId = 0;
   if (!QueryPlatformId(platformId)) return RemovalResult::NoVersion;
   return ScheduleAtBoot(platformId, from, to);

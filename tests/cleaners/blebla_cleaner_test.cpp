@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "sim/sim_control.h"
 #include "report/run_state.h"
 #include "report/texts.h"
+#include "sim/sim_control.h"
 
 namespace {
 
@@ -21,9 +21,9 @@ const char kWormFile[] = "C:\\WINDOWS\\sysrnj.exe";
 
 // Every extension that the worm takes over.
 const char* const kHijackedExtensions[] = {
-    ".jpg", ".jpeg", ".jpe", ".bmp", ".gif", ".avi", ".mpg",
-    ".mpeg", ".mp2", ".wmf", ".wma", ".wmv", ".mp3", ".vqf",
-    ".doc", ".xls", ".zip", ".rar", ".lha", ".arj", ".reg"};
+    ".jpg",  ".jpeg", ".jpe", ".bmp", ".gif", ".avi", ".mpg",
+    ".mpeg", ".mp2",  ".wmf", ".wma", ".wmv", ".mp3", ".vqf",
+    ".doc",  ".xls",  ".zip", ".rar", ".lha", ".arj", ".reg"};
 
 std::string DefaultText(const std::string& path) {
   std::string data = sim::ValueData(HKEY_CLASSES_ROOT, path, "");
@@ -104,11 +104,15 @@ TEST_P(BleBlaCleanerTest, LinksExtensionsToTypesPresentAndClearsTheRest) {
   CleanBleBla(run_);
 
   const LinkCase cases[] = {
-      {".jpg", "jpegfile"}, {".jpeg", "jpegfile"}, {".jpe", "jpegfile"},
-      {".bmp", "Paint.Picture"}, {".gif", "giffile"}, {".avi", ""},
-      {".mpg", ""}, {".mp2", ""}, {".wmf", ""}, {".wma", ""}, {".wmv", ""},
-      {".mp3", ""}, {".vqf", ""}, {".doc", "wordpad.document.1"},
-      {".xls", ""}, {".zip", "winzip"}, {".rar", ""}, {".arj", "winzip"},
+      {".jpg", "jpegfile"}, {".jpeg", "jpegfile"},
+      {".jpe", "jpegfile"}, {".bmp", "Paint.Picture"},
+      {".gif", "giffile"},  {".avi", ""},
+      {".mpg", ""},         {".mp2", ""},
+      {".wmf", ""},         {".wma", ""},
+      {".wmv", ""},         {".mp3", ""},
+      {".vqf", ""},         {".doc", "wordpad.document.1"},
+      {".xls", ""},         {".zip", "winzip"},
+      {".rar", ""},         {".arj", "winzip"},
       {".reg", "regfile"},
   };
   for (const LinkCase& c : cases) {
@@ -131,13 +135,16 @@ TEST_P(BleBlaCleanerTest, PrefersTheFirstCandidateWhenAllArePresent) {
   CleanBleBla(run_);
 
   const LinkCase cases[] = {
-      {".jpg", "jpegfile"}, {".jpeg", "jpegfile"}, {".jpe", "jpegfile"},
-      {".bmp", "Paint.Picture"}, {".gif", "giffile"}, {".avi", "avifile"},
-      {".mpg", "mpegfile"}, {".mpeg", "mpegfile"}, {".mp2", "mpegfile"},
-      {".wmf", ""}, {".wma", "wmafile"}, {".wmv", "wmvfile"},
-      {".mp3", "mp3file"}, {".vqf", ""}, {".doc", "word.document.8"},
-      {".xls", "excel.sheet.8"}, {".zip", "winzip"}, {".rar", "winrar"},
-      {".arj", "archivefile"}, {".reg", "regfile"},
+      {".jpg", "jpegfile"},        {".jpeg", "jpegfile"},
+      {".jpe", "jpegfile"},        {".bmp", "Paint.Picture"},
+      {".gif", "giffile"},         {".avi", "avifile"},
+      {".mpg", "mpegfile"},        {".mpeg", "mpegfile"},
+      {".mp2", "mpegfile"},        {".wmf", ""},
+      {".wma", "wmafile"},         {".wmv", "wmvfile"},
+      {".mp3", "mp3file"},         {".vqf", ""},
+      {".doc", "word.document.8"}, {".xls", "excel.sheet.8"},
+      {".zip", "winzip"},          {".rar", "winrar"},
+      {".arj", "archivefile"},     {".reg", "regfile"},
   };
   for (const LinkCase& c : cases) {
     EXPECT_EQ(c.expectedType, DefaultText(c.extension)) << c.extension;
@@ -159,8 +166,8 @@ TEST_P(BleBlaCleanerTest, LhaGetsOneDeletionRequestWithoutPurge) {
   if (GetParam() == sim::Line::Nt) {
     // Refused, and nothing below it was touched.
     EXPECT_EQ("rnjfile", DefaultText(".lha"));
-    EXPECT_TRUE(sim::ValueExists(HKEY_CLASSES_ROOT, ".lha\\ShellNew",
-                                 "NullFile"));
+    EXPECT_TRUE(
+        sim::ValueExists(HKEY_CLASSES_ROOT, ".lha\\ShellNew", "NullFile"));
   } else {
     EXPECT_FALSE(sim::KeyExists(HKEY_CLASSES_ROOT, ".lha"));
   }
@@ -213,11 +220,11 @@ TEST_P(BleBlaCleanerTest, UnknownPlatformSchedulesNothingAndSaysNothing) {
   EXPECT_TRUE(sim::FileExists(kWormFile));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    BothLines, BleBlaCleanerTest,
-    ::testing::Values(sim::Line::Nt, sim::Line::Win9x),
-    [](const ::testing::TestParamInfo<sim::Line>& info) {
-      return std::string(info.param == sim::Line::Nt ? "Nt" : "Win9x");
-    });
+INSTANTIATE_TEST_SUITE_P(BothLines, BleBlaCleanerTest,
+                         ::testing::Values(sim::Line::Nt, sim::Line::Win9x),
+                         [](const ::testing::TestParamInfo<sim::Line>& info) {
+                           return std::string(
+                               info.param == sim::Line::Nt ? "Nt" : "Win9x");
+                         });
 
 }  // namespace

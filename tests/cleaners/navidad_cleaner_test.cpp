@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "sim/sim_control.h"
 #include "report/run_state.h"
 #include "report/texts.h"
+#include "sim/sim_control.h"
 
 namespace {
 
@@ -30,8 +30,7 @@ std::string CannotDelete(const std::string& path) {
 }
 
 std::string OpenCommand() {
-  std::string data =
-      sim::ValueData(HKEY_CLASSES_ROOT, kOpenCommandKey, "");
+  std::string data = sim::ValueData(HKEY_CLASSES_ROOT, kOpenCommandKey, "");
   return data.substr(0, data.find('\0'));
 }
 
@@ -51,8 +50,8 @@ class NavidadCleanerTest : public ::testing::TestWithParam<sim::Line> {
   void TearDown() override {
     EXPECT_EQ(0, sim::OpenKeyCount());
     EXPECT_EQ(0, sim::OpenHandleCount());
-    EXPECT_TRUE(sim::ValueExists(HKEY_CURRENT_USER, "Software\\Vendor",
-                                 "Setting"));
+    EXPECT_TRUE(
+        sim::ValueExists(HKEY_CURRENT_USER, "Software\\Vendor", "Setting"));
     EXPECT_TRUE(sim::ValueExists(HKEY_LOCAL_MACHINE, kRunKey, "SystemTray"));
   }
   RunState run_ = {true, false};
@@ -244,9 +243,9 @@ TEST_P(NavidadCleanerTest, MissingWormFileIsReportedByName) {
 
   CleanNavidadVariant(kNavidadVariants[2], run_);
 
-  EXPECT_EQ(CannotDelete("C:\\WINDOWS\\wintask.exe") + kResultA +
-                kDownloadAdvice,
-            sim::ConsoleOutput());
+  EXPECT_EQ(
+      CannotDelete("C:\\WINDOWS\\wintask.exe") + kResultA + kDownloadAdvice,
+      sim::ConsoleOutput());
 }
 
 TEST_P(NavidadCleanerTest, WormPathWithoutRoomForTheNewExtensionIsReported) {
@@ -290,11 +289,11 @@ TEST_P(NavidadCleanerTest, EarlierRestartNeedGivesRestartAdvice) {
             sim::ConsoleOutput());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    BothLines, NavidadCleanerTest,
-    ::testing::Values(sim::Line::Nt, sim::Line::Win9x),
-    [](const ::testing::TestParamInfo<sim::Line>& info) {
-      return std::string(info.param == sim::Line::Nt ? "Nt" : "Win9x");
-    });
+INSTANTIATE_TEST_SUITE_P(BothLines, NavidadCleanerTest,
+                         ::testing::Values(sim::Line::Nt, sim::Line::Win9x),
+                         [](const ::testing::TestParamInfo<sim::Line>& info) {
+                           return std::string(
+                               info.param == sim::Line::Nt ? "Nt" : "Win9x");
+                         });
 
 }  // namespace

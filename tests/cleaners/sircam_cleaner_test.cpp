@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "cleaners/cleaners.h"
-#include "sim/sim_control.h"
 #include "report/texts.h"
+#include "sim/sim_control.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <utility>
 #include <vector>
 
-#include "sim/sim_control.h"
 #include "report/report.h"
+#include "sim/sim_control.h"
 
 namespace {
 
@@ -147,7 +147,8 @@ TEST_P(DeferredRemovalTest, RenameOntoAFileWaitingForDeletion) {
   HANDLE running = HoldOpen(worm);
 
   EXPECT_EQ(RemovalResult::Deferred, DeleteOrDefer(worm.c_str()));
-  EXPECT_EQ(RemovalResult::Deferred, RenameOrDefer(saved.c_str(), worm.c_str()));
+  EXPECT_EQ(RemovalResult::Deferred,
+            RenameOrDefer(saved.c_str(), worm.c_str()));
 
   EXPECT_EQ(RenameSection({"NUL=" + worm, worm + "=" + saved}), Wininit());
   if (IsNt()) {
@@ -218,7 +219,8 @@ TEST_P(DeferredRemovalTest, WininitNamesUseShortFormsTheBootListLongOnes) {
   EXPECT_EQ(RemovalResult::Deferred, DeleteOrDefer(worm.c_str()));
   // The target does not exist yet: its directory is shortened and its own
   // name kept.
-  EXPECT_EQ(RemovalResult::Deferred, RenameOrDefer(saved.c_str(), target.c_str()));
+  EXPECT_EQ(RemovalResult::Deferred,
+            RenameOrDefer(saved.c_str(), target.c_str()));
 
   EXPECT_EQ(RenameSection({
                 "NUL=C:\\PROGRA~1\\WORMFO~1\\LONGWO~1.EXE",
@@ -243,7 +245,8 @@ TEST_P(DeferredRemovalTest, RenameTargetInAMissingDirectoryIsWrittenAsGiven) {
   sim::PutFile("C:\\a.exe", "a");
   sim::FailCall("MoveFileA", ERROR_ACCESS_DENIED);
 
-  EXPECT_EQ(RemovalResult::Deferred, RenameOrDefer("C:\\a.exe", "C:\\No Such Dir\\b.exe"));
+  EXPECT_EQ(RemovalResult::Deferred,
+            RenameOrDefer("C:\\a.exe", "C:\\No Such Dir\\b.exe"));
 
   EXPECT_EQ(RenameSection({"C:\\No Such Dir\\b.exe=C:\\a.exe"}), Wininit());
 }
@@ -293,16 +296,19 @@ TEST_P(DeferredRemovalTest, ErrorClassesDecideWhatIsDeferred) {
 TEST_P(DeferredRemovalTest, FailureWithoutAnErrorCodeIsJudgedByTheDisk) {
   sim::PutFile("C:\\worm.exe", "MZ");
   sim::FailCall("DeleteFileA", 0);
-  EXPECT_EQ(RemovalResult::Failed, DeleteOrDefer("C:\\worm.exe")) << "the file is still there";
+  EXPECT_EQ(RemovalResult::Failed, DeleteOrDefer("C:\\worm.exe"))
+      << "the file is still there";
   sim::FailCall("MoveFileA", 0);
-  EXPECT_EQ(RemovalResult::Failed, RenameOrDefer("C:\\worm.exe", "C:\\new.exe"));
+  EXPECT_EQ(RemovalResult::Failed,
+            RenameOrDefer("C:\\worm.exe", "C:\\new.exe"));
   EXPECT_EQ("", Wininit());
   EXPECT_TRUE(sim::BootTimeMoves().empty());
   EXPECT_TRUE(sim::FileExists("C:\\worm.exe"));
   EXPECT_EQ(0, sim::OpenHandleCount());
 
   sim::FailCall("DeleteFileA", 0);
-  EXPECT_EQ(RemovalResult::Done, DeleteOrDefer("C:\\gone.exe")) << "nothing left to delete";
+  EXPECT_EQ(RemovalResult::Done, DeleteOrDefer("C:\\gone.exe"))
+      << "nothing left to delete";
   sim::PutFile("C:\\new.exe", "MZ");
   sim::FailCall("MoveFileA", 0);
   EXPECT_EQ(RemovalResult::Done, RenameOrDefer("C:\\old.exe", "C:\\new.exe"))
@@ -396,7 +402,9 @@ TEST_P(DeferredRemovalTest, ScheduleFilePathExactFitAndOneOver) {
     bool fits = length == 247;
     EXPECT_EQ(fits, sim::FileExists(directory + "\\wininit.ini")) << length;
     EXPECT_EQ(fits ? 1 : 0, sim::CallCount("WritePrivateProfileSectionA"));
-    EXPECT_EQ(fits || IsNt() ? RemovalResult::Deferred : RemovalResult::Failed, result) << length;
+    EXPECT_EQ(fits || IsNt() ? RemovalResult::Deferred : RemovalResult::Failed,
+              result)
+        << length;
   }
 }
 
@@ -455,7 +463,9 @@ TEST_P(DeferredRemovalTest, SectionBufferExactFitAndOneOver) {
     EXPECT_EQ(fits ? RenameSection({line, entry}) : RenameSection({line}),
               Wininit())
         << lineLength;
-    EXPECT_EQ(fits || IsNt() ? RemovalResult::Deferred : RemovalResult::Failed, result) << lineLength;
+    EXPECT_EQ(fits || IsNt() ? RemovalResult::Deferred : RemovalResult::Failed,
+              result)
+        << lineLength;
   }
 }
 

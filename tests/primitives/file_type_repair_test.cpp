@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "sim/sim_control.h"
 #include "run/open_command_check.h"
+#include "sim/sim_control.h"
 
 namespace {
 

@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "sim/sim_control.h"
-#include "run/cleaning_run.h"
 #include "report/report.h"
 #include "report/texts.h"
+#include "run/cleaning_run.h"
+#include "sim/sim_control.h"
 #include "support/host/input_records.h"
 
 namespace {
@@ -94,9 +94,8 @@ TEST(SectionOutcomeTest, AdviceAndFlags) {
 
 TEST(RunTextsTest, DownloadAdviceAndOwnershipLineKeepTheirForm) {
   std::string download = kDownloadAdvice;
-  EXPECT_EQ(0u, download.find(
-                    "You can download free trial version of Tarnwell "
-                    "Anti-Virus from\n"));
+  EXPECT_EQ(0u, download.find("You can download free trial version of Tarnwell "
+                              "Anti-Virus from\n"));
   EXPECT_EQ('\n', download.back());
   EXPECT_NE(std::string::npos, std::string(kOwnershipLine).find("Tarnwell"));
   EXPECT_EQ('\n', std::string(kOwnershipLine).back());

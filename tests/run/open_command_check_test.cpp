@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "sim/sim_control.h"
-#include "run/cleaning_run.h"
 #include "report/texts.h"
+#include "run/cleaning_run.h"
+#include "sim/sim_control.h"
 
 namespace {
 

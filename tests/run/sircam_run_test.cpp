@@ -4,9 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include "sim/sim_control.h"
-#include "run/cleaning_run.h"
 #include "report/texts.h"
+#include "run/cleaning_run.h"
+#include "sim/sim_control.h"
 #include "support/host/input_records.h"
 
 namespace {

@@ -3,9 +3,9 @@
 
 #include <string>
 
-#include "sim/sim_control.h"
-#include "run/cleaning_run.h"
 #include "report/texts.h"
+#include "run/cleaning_run.h"
+#include "sim/sim_control.h"
 #include "support/host/input_records.h"
 
 namespace {
@@ -37,8 +37,8 @@ void PlantBleBla() {
 
 void PlantNavidadMarker(const std::string& name) {
   sim::SetStringValue(HKEY_CURRENT_USER, "Software\\" + name, "", "");
-  sim::SetStringValue(HKEY_CURRENT_USER, "Software\\" + name + "\\Mail",
-                      "Sent", "1");
+  sim::SetStringValue(HKEY_CURRENT_USER, "Software\\" + name + "\\Mail", "Sent",
+                      "1");
 }
 
 class WormReportsTest : public ::testing::TestWithParam<sim::Line> {
@@ -116,11 +116,11 @@ TEST_P(WormReportsTest, SecondRunOnTheCleanedSystemFindsNothing) {
   EXPECT_FALSE(sim::KeyExists(HKEY_CLASSES_ROOT, "rnjfile"));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    BothLines, WormReportsTest,
-    ::testing::Values(sim::Line::Nt, sim::Line::Win9x),
-    [](const ::testing::TestParamInfo<sim::Line>& info) {
-      return std::string(info.param == sim::Line::Nt ? "Nt" : "Win9x");
-    });
+INSTANTIATE_TEST_SUITE_P(BothLines, WormReportsTest,
+                         ::testing::Values(sim::Line::Nt, sim::Line::Win9x),
+                         [](const ::testing::TestParamInfo<sim::Line>& info) {
+                           return std::string(
+                               info.param == sim::Line::Nt ? "Nt" : "Win9x");
+                         });
 
 }  // namespace

@@ -63,8 +63,8 @@ int CallCount(const std::string& function);
 // Paths are below a root, backslash-separated, case-insensitive. Setting a
 // value creates the key and its parents.
 void CreateKey(HKEY root, const std::string& path);
-void SetStringValue(HKEY root, const std::string& path,
-                    const std::string& name, const std::string& text);
+void SetStringValue(HKEY root, const std::string& path, const std::string& name,
+                    const std::string& text);
 // Raw data of any type, stored as given (no terminating NUL is added).
 void SetRawValue(HKEY root, const std::string& path, const std::string& name,
                  DWORD type, const std::string& data);

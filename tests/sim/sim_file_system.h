@@ -30,10 +30,11 @@ const DWORD kErrorNoAccess = 998;
 // than an attempt to allocate gigabytes.
 const uint64_t kLargestFile = 64u * 1024u * 1024u;
 
-// The attributes a file or directory can carry besides FILE_ATTRIBUTE_DIRECTORY.
-const DWORD kSettableAttributes = FILE_ATTRIBUTE_READONLY |
-                                  FILE_ATTRIBUTE_HIDDEN |
-                                  FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
+// The attributes a file or directory can carry besides
+// FILE_ATTRIBUTE_DIRECTORY.
+const DWORD kSettableAttributes =
+    FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+    FILE_ATTRIBUTE_ARCHIVE;
 
 // File and search handles live between 0x40000 and the console's 0x70000.
 const uintptr_t kFirstFileHandle = 0x40000;

@@ -107,8 +107,8 @@ bool PatternMatches(const std::string& pattern, const std::string& name) {
   return false;
 }
 
-void FillFindData(const Node& node, const std::string& name,
-                  bool withShortName, LPWIN32_FIND_DATAA data) {
+void FillFindData(const Node& node, const std::string& name, bool withShortName,
+                  LPWIN32_FIND_DATAA data) {
   memset(data, 0, sizeof(*data));
   data->dwFileAttributes =
       node.attributes | (node.isDirectory ? FILE_ATTRIBUTE_DIRECTORY : 0);
@@ -407,8 +407,8 @@ HANDLE WINAPI CreateFileA(LPCSTR path, DWORD access, DWORD shareMode,
     node->attributes |= flagsAndAttributes & kSettableAttributes;
   }
   if (disposition == CREATE_ALWAYS) {
-    node->attributes = (flagsAndAttributes & kSettableAttributes) |
-                       FILE_ATTRIBUTE_ARCHIVE;
+    node->attributes =
+        (flagsAndAttributes & kSettableAttributes) | FILE_ATTRIBUTE_ARCHIVE;
   }
   uintptr_t handle = NewHandle();
   OpenFile open;
@@ -442,13 +442,13 @@ DWORD WINAPI SetFilePointer(HANDLE file, LONG distance, PLONG distanceHigh,
     sim::internal::SetError(ERROR_INVALID_HANDLE);
     return INVALID_SET_FILE_POINTER;
   }
-  int64_t offset = distanceHigh == NULL
-                       ? static_cast<int64_t>(distance)
-                       : static_cast<int64_t>(
-                             (static_cast<uint64_t>(
-                                  static_cast<uint32_t>(*distanceHigh))
-                              << 32) |
-                             static_cast<uint32_t>(distance));
+  int64_t offset =
+      distanceHigh == NULL
+          ? static_cast<int64_t>(distance)
+          : static_cast<int64_t>(
+                (static_cast<uint64_t>(static_cast<uint32_t>(*distanceHigh))
+                 << 32) |
+                static_cast<uint32_t>(distance));
   int64_t base = 0;
   switch (moveMethod) {
     case FILE_BEGIN:
@@ -501,8 +501,8 @@ BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD bytesToRead,
 
 BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD bytesToWrite,
                       LPDWORD bytesWritten, LPOVERLAPPED overlapped) {
-  OpenFile* open = StartTransfer("WriteFile", file, bytesWritten, overlapped,
-                                 GENERIC_WRITE);
+  OpenFile* open =
+      StartTransfer("WriteFile", file, bytesWritten, overlapped, GENERIC_WRITE);
   if (open == NULL) return FALSE;
   if (bytesToWrite == 0) return TRUE;
   if (buffer == NULL) return FailWith(kErrorNoAccess);

@@ -66,9 +66,9 @@ std::string MakeShortName(const Node& directory, const std::string& longName,
   size_t dot = longName.rfind('.');
   if (dot == 0) dot = std::string::npos;
   std::string base = ShortNamePart(longName.substr(0, dot), 8);
-  std::string extension =
-      dot == std::string::npos ? std::string()
-                               : ShortNamePart(longName.substr(dot + 1), 3);
+  std::string extension = dot == std::string::npos
+                              ? std::string()
+                              : ShortNamePart(longName.substr(dot + 1), 3);
   if (base.empty()) base = "_";
   for (int number = 1;; ++number) {
     std::string tail = "~" + std::to_string(number);
@@ -161,8 +161,7 @@ DWORD ParsePath(LPCSTR text, bool wildcardsInLast, Caller caller,
     if (letter < 'A' || letter > 'Z') return kErrorInvalidName;
     parsed->drive = letter;
     start = 2;
-  } else if (path.size() >= 2 && IsSeparator(path[0]) &&
-             IsSeparator(path[1])) {
+  } else if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) {
     return ERROR_PATH_NOT_FOUND;  // network paths: no network here
   }
   parsed->components.clear();

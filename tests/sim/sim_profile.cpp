@@ -62,9 +62,8 @@ bool IsSectionHeader(const std::string& line, std::string* name) {
   std::string trimmed = Trim(line);
   if (trimmed.empty() || trimmed[0] != '[') return false;
   size_t close = trimmed.find(']');
-  *name = Trim(trimmed.substr(1, close == std::string::npos
-                                     ? std::string::npos
-                                     : close - 1));
+  *name = Trim(trimmed.substr(
+      1, close == std::string::npos ? std::string::npos : close - 1));
   return true;
 }
 
@@ -98,8 +97,8 @@ bool FindSection(const std::vector<std::string>& lines,
 
 // Where new lines go at the end of a section: after its last line that is not
 // blank, so the blank line before the next section stays there.
-size_t SectionInsertPoint(const std::vector<std::string>& lines,
-                          size_t header, size_t end) {
+size_t SectionInsertPoint(const std::vector<std::string>& lines, size_t header,
+                          size_t end) {
   size_t point = end;
   while (point > header + 1 && Trim(lines[point - 1]).empty()) --point;
   return point;
@@ -239,15 +238,14 @@ BOOL WINAPI MoveFileExA(LPCSTR existing, LPCSTR target, DWORD flags) {
     g_files.bootMoves.push_back(move);
     return TRUE;
   }
-  DWORD error =
-      target == NULL
-          ? RemoveFile(Locate(existing), true)
-          : Move(existing, target, (flags & MOVEFILE_REPLACE_EXISTING) != 0);
+  DWORD error = target == NULL ? RemoveFile(Locate(existing), true)
+                               : Move(existing, target,
+                                      (flags & MOVEFILE_REPLACE_EXISTING) != 0);
   return error == 0 ? TRUE : FailWith(error);
 }
 
-BOOL WINAPI WritePrivateProfileStringA(LPCSTR section, LPCSTR key,
-                                       LPCSTR value, LPCSTR fileName) {
+BOOL WINAPI WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value,
+                                       LPCSTR fileName) {
   if (Fails("WritePrivateProfileStringA")) return FALSE;
   if (fileName == NULL) return FailWith(ERROR_INVALID_PARAMETER);
   // All three missing only flushes the cache, of which there is none.
@@ -319,8 +317,7 @@ DWORD WINAPI GetPrivateProfileSectionA(LPCSTR section, LPSTR buffer,
     if (line.empty() || IsComment(line)) continue;
     size_t equals = line.find('=');
     if (equals != std::string::npos) {
-      line = Trim(line.substr(0, equals)) + "=" +
-             Trim(line.substr(equals + 1));
+      line = Trim(line.substr(0, equals)) + "=" + Trim(line.substr(equals + 1));
     }
     entries += line;
     entries += '\0';

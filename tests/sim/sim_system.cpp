@@ -225,7 +225,7 @@ LPVOID WINAPI HeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes) {
   }
   // At least one byte, so that a zero-byte block is still a distinct block.
   void* block = (flags & HEAP_ZERO_MEMORY) != 0 ? calloc(1, bytes ? bytes : 1)
-                                                 : malloc(bytes ? bytes : 1);
+                                                : malloc(bytes ? bytes : 1);
   return block;
 }
 

@@ -99,8 +99,8 @@ struct FILETIME {
 };
 typedef FILETIME* PFILETIME;
 
-LONG WINAPI RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options,
-                          REGSAM access, PHKEY result);
+LONG WINAPI RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM access,
+                          PHKEY result);
 LONG WINAPI RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved,
                             LPSTR keyClass, DWORD options, REGSAM access,
                             LPSECURITY_ATTRIBUTES security, PHKEY result,
@@ -116,8 +116,7 @@ LONG WINAPI RegQueryInfoKeyA(HKEY key, LPSTR keyClass, LPDWORD classLength,
                              LPDWORD reserved, LPDWORD subKeys,
                              LPDWORD maxSubKeyLength, LPDWORD maxClassLength,
                              LPDWORD values, LPDWORD maxValueNameLength,
-                             LPDWORD maxValueLength,
-                             LPDWORD securityDescriptor,
+                             LPDWORD maxValueLength, LPDWORD securityDescriptor,
                              PFILETIME lastWriteTime);
 LONG WINAPI RegEnumValueA(HKEY key, DWORD index, LPSTR valueName,
                           LPDWORD valueNameLength, LPDWORD reserved,
@@ -203,8 +202,8 @@ BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD bytesToWrite,
 BOOL WINAPI CloseHandle(HANDLE handle);
 
 // Profile (.ini) files.
-BOOL WINAPI WritePrivateProfileStringA(LPCSTR section, LPCSTR key,
-                                       LPCSTR value, LPCSTR fileName);
+BOOL WINAPI WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value,
+                                       LPCSTR fileName);
 DWORD WINAPI GetPrivateProfileSectionA(LPCSTR section, LPSTR buffer,
                                        DWORD bufferSize, LPCSTR fileName);
 BOOL WINAPI WritePrivateProfileSectionA(LPCSTR section, LPCSTR keysAndValues,
