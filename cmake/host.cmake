@@ -52,3 +52,19 @@ add_test(NAME setup_deps_test
   COMMAND ${WORMSWEEP_BASH} ${CMAKE_SOURCE_DIR}/tools/setup_deps_test.sh
     ${CMAKE_SOURCE_DIR}/scripts/setup-deps)
 set_tests_properties(setup_deps_test PROPERTIES LABELS scripts)
+
+# The shape of the source: every folder of src/ includes only from itself and
+# the folders after it (run, cleaners, report, primitives, platform), and
+# every C++ file is formatted as .clang-format says.
+add_test(NAME layer_check
+  COMMAND ${WORMSWEEP_BASH} ${CMAKE_SOURCE_DIR}/tools/check_layers.sh
+    ${CMAKE_SOURCE_DIR}/src)
+add_test(NAME layer_check_self_test
+  COMMAND ${WORMSWEEP_BASH} ${CMAKE_SOURCE_DIR}/tools/check_layers_test.sh
+    ${CMAKE_SOURCE_DIR}/tools/check_layers.sh)
+find_program(WORMSWEEP_CLANG_FORMAT NAMES clang-format clang-format-14 REQUIRED)
+add_test(NAME format_check
+  COMMAND ${WORMSWEEP_BASH} ${CMAKE_SOURCE_DIR}/tools/check_format.sh
+    ${WORMSWEEP_CLANG_FORMAT} ${CMAKE_SOURCE_DIR})
+set_tests_properties(layer_check layer_check_self_test format_check
+  PROPERTIES LABELS shape)
