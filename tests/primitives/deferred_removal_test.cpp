@@ -8,19 +8,11 @@
 
 #include "report/report.h"
 #include "sim/sim_control.h"
+#include "support/host/worm_scene.h"
 
 namespace {
 
 typedef std::vector<std::pair<std::string, std::string>> MoveList;
-
-const char kCannotDelete[] =
-    "This program can not delete %s file. \n"
-    "You can try to find and delete this file manually.\n\n";
-
-std::string CannotDeleteText(const std::string& path) {
-  std::string text = kCannotDelete;
-  return text.replace(text.find("%s"), 2, path);
-}
 
 std::string WindowsDirectory() {
   return sim::CurrentLine() == sim::Line::Nt ? "C:\\WINNT" : "C:\\WINDOWS";
@@ -77,7 +69,8 @@ TEST_P(DeferredRemovalTest, MissingFileFailsAndIsReported) {
   EXPECT_EQ(RemovalResult::Failed, result);
   EXPECT_EQ(before, sim::FileSystemDump());
   EXPECT_TRUE(sim::BootTimeMoves().empty());
-  EXPECT_EQ(CannotDeleteText("C:\\WINDOWS\\absent.exe"), sim::ConsoleOutput());
+  EXPECT_EQ(scene::CannotDeleteText("C:\\WINDOWS\\absent.exe"),
+            sim::ConsoleOutput());
   EXPECT_FALSE(run.RestartNeeded);
   EXPECT_TRUE(run.NothingToClean);
 }
@@ -422,7 +415,7 @@ TEST_P(DeferredRemovalTest, LimitedUserOnNtIsToldToDeleteByHand) {
   EXPECT_EQ(RenameSection({"NUL=C:\\worm.exe"}), Wininit());
   if (IsNt()) {
     EXPECT_EQ(RemovalResult::Failed, result);
-    EXPECT_EQ(CannotDeleteText("C:\\worm.exe"), sim::ConsoleOutput());
+    EXPECT_EQ(scene::CannotDeleteText("C:\\worm.exe"), sim::ConsoleOutput());
     EXPECT_FALSE(run.RestartNeeded);
     EXPECT_TRUE(sim::BootTimeMoves().empty());
   } else {
@@ -467,77 +460,6 @@ TEST_P(DeferredRemovalTest, SectionBufferExactFitAndOneOver) {
               result)
         << lineLength;
   }
-}
-
-TEST_P(DeferredRemovalTest, TryDeleteFilePassesOverAMissingFile) {
-  RunState run = {true, false};
-
-  TryDeleteFile("C:\\WINDOWS\\SCam32.exe", run);
-
-  EXPECT_EQ(0, sim::CallCount("DeleteFileA"));
-  EXPECT_EQ("", sim::ConsoleOutput());
-  EXPECT_FALSE(run.RestartNeeded);
-  EXPECT_EQ(0, sim::OpenHandleCount());
-}
-
-TEST_P(DeferredRemovalTest, TryDeleteFileDeletesOrDefersAndReports) {
-  sim::PutFile("C:\\free.exe", "MZ");
-  sim::PutFile("C:\\busy.exe", "MZ");
-  sim::PutFile("C:\\guarded.exe", "MZ");
-  HANDLE running = HoldOpen("C:\\busy.exe");
-  RunState run = {true, false};
-
-  TryDeleteFile("C:\\free.exe", run);
-  EXPECT_FALSE(sim::FileExists("C:\\free.exe"));
-  EXPECT_FALSE(run.RestartNeeded);
-
-  TryDeleteFile("C:\\busy.exe", run);
-  EXPECT_TRUE(run.RestartNeeded);
-  EXPECT_EQ(RenameSection({"NUL=C:\\busy.exe"}), Wininit());
-  EXPECT_EQ("", sim::ConsoleOutput());
-
-  sim::FailCall("DeleteFileA", ERROR_FILE_NOT_FOUND);
-  TryDeleteFile("C:\\guarded.exe", run);
-  EXPECT_EQ(CannotDeleteText("C:\\guarded.exe"), sim::ConsoleOutput());
-
-  CloseHandle(running);
-  EXPECT_EQ(0, sim::OpenHandleCount()) << "every search handle is closed";
-}
-
-TEST_P(DeferredRemovalTest, ReportRemovalForEachResult) {
-  struct Case {
-    RemovalResult result;
-    bool restartNeeded;
-    bool prints;
-  };
-  const Case cases[] = {
-      {RemovalResult::Done, false, false},
-      {RemovalResult::Deferred, true, false},
-      {RemovalResult::Failed, false, true},
-      {RemovalResult::NoVersion, false, false},
-  };
-  for (const Case& c : cases) {
-    sim::Reset(GetParam());
-    RunState run = {true, false};
-
-    ReportRemoval("C:\\WINDOWS\\Win32.exe", c.result, run);
-
-    EXPECT_EQ(c.restartNeeded, run.RestartNeeded) << static_cast<int>(c.result);
-    EXPECT_TRUE(run.NothingToClean);
-    EXPECT_EQ(c.prints ? CannotDeleteText("C:\\WINDOWS\\Win32.exe") : "",
-              sim::ConsoleOutput())
-        << static_cast<int>(c.result);
-  }
-  // A restart once needed stays needed.
-  RunState run = {false, true};
-  ReportRemoval("C:\\x.exe", RemovalResult::Failed, run);
-  EXPECT_TRUE(run.RestartNeeded);
-}
-
-TEST_P(DeferredRemovalTest, PathIsPrintedAsTextNotAsFormat) {
-  RunState run = {true, false};
-  ReportRemoval("C:\\100%s%d.exe", RemovalResult::Failed, run);
-  EXPECT_EQ(CannotDeleteText("C:\\100%s%d.exe"), sim::ConsoleOutput());
 }
 
 INSTANTIATE_TEST_SUITE_P(BothLines, DeferredRemovalTest,
