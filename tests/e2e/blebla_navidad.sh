@@ -11,18 +11,6 @@ source "$2"
 open_command='HKCR\exefile\shell\open\command'
 run_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
 
-blebla_result() {
-  printf 'Your registry was cleaned from links to I-Worm.BleBla.b virus \n'
-  printf 'but we recommend to use Tarnwell Anti-Virus to scan your hard drive.\n'
-}
-navidad_result_a() {
-  printf 'Your registry was cleaned from links to I-Worm.Navidad virus \n'
-  printf 'but we recommend to use Tarnwell Anti-Virus to scan your hard drive.\n'
-}
-navidad_result_b() {
-  printf 'Your registry was complitely cleaned from links to I-Worm.Navidad virus \n'
-  printf 'but we recomend to use antivirus program to scan your hard drive.'
-}
 
 # BleBla.b: every extension it takes over points at its file type, which
 # starts its program. Of the file types that the cleaner can give back, the
@@ -105,9 +93,9 @@ printf 'MZ Navidad' | ws_put_file 'C:\windows\system\winsvrc.exe'
 ws_hold_running blebla 'C:\windows\sysrnj.exe'
 {
   ws_report_banner
-  blebla_result; ws_text kDownloadAdvice
-  navidad_result_a; ws_text kDownloadAdvice; ws_text kRestartAdvice
-  navidad_result_b; ws_text kDownloadAdvice; ws_text kRestartAdvice
+  ws_text kBleBlaResult; ws_text kDownloadAdvice
+  ws_text kNavidadResultA; ws_text kDownloadAdvice; ws_text kRestartAdvice
+  ws_text kNavidadResultB; ws_text kDownloadAdvice; ws_text kRestartAdvice
   ws_text kClosingPrompt
 } | ws_crlf >"$WS_WORK/expected.txt"
 
@@ -140,8 +128,8 @@ ws_reg_add "$open_command" '' 'C:\windows\system\wintask.exe "%1" %*'
 ws_hold_running emanuel 'C:\windows\system\wintask.exe'
 {
   ws_report_banner
-  blebla_result; ws_text kDownloadAdvice
-  navidad_result_a; ws_text kDownloadAdvice; ws_text kRestartAdvice
+  ws_text kBleBlaResult; ws_text kDownloadAdvice
+  ws_text kNavidadResultA; ws_text kDownloadAdvice; ws_text kRestartAdvice
   ws_text kClosingPrompt
 } | ws_crlf >"$WS_WORK/expected.txt"
 

@@ -62,19 +62,19 @@ worm_plant_sircam() {
 # What comes before and after them is lib.sh's: ws_report_banner and
 # ws_text kClosingPrompt.
 worm_blebla_report() {
-  printf 'Your registry was cleaned from links to I-Worm.BleBla.b virus \nbut we recommend to use Tarnwell Anti-Virus to scan your hard drive.\n'
+  ws_text kBleBlaResult
   ws_text kDownloadAdvice
 }
 
 worm_navidad_report() {  # [restart]
-  printf 'Your registry was cleaned from links to I-Worm.Navidad virus \nbut we recommend to use Tarnwell Anti-Virus to scan your hard drive.\n'
+  ws_text kNavidadResultA
   ws_text kDownloadAdvice
   [[ "${1:-}" == restart ]] && ws_text kRestartAdvice
   return 0
 }
 
 worm_sircam_report() {  # [restart]
-  printf 'Your registry was cleaned from links to I-Worm.Sircam virus \nbut we recommend to use Tarnwell Anti-Virus to scan your hard drive.\n'
+  ws_text kSircamResult
   ws_text kDownloadAdvice
   [[ "${1:-}" == restart ]] && ws_text kRestartAdvice
   return 0
