@@ -1,4 +1,5 @@
 #include "cleaners/cleaners.h"
+
 #include "cleaners/startup_batch.h"
 #include "platform/console.h"
 #include "platform/windows_api.h"
