@@ -7,42 +7,10 @@
 set -u
 exe=$1
 source "$2"
+source "$(dirname "$0")/worm_scene.bash"
 
 open_command='HKCR\exefile\shell\open\command'
 run_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
-
-
-# BleBla.b: every extension it takes over points at its file type, which
-# starts its program. Of the file types that the cleaner can give back, the
-# system has some and lacks the others.
-plant_blebla() {
-  local extension
-  {
-    printf 'REGEDIT4\n\n'
-    printf '[HKEY_CLASSES_ROOT\\rnjfile]\n@=""\n\n'
-    printf '[HKEY_CLASSES_ROOT\\rnjfile\\shell\\open\\command]\n'
-    printf '@="C:\\\\WINDOWS\\\\sysrnj.exe \\"%%1\\""\n\n'
-    for extension in .jpg .jpeg .jpe .bmp .gif .avi .mpg .mpeg .mp2 .wmf \
-      .wma .wmv .mp3 .vqf .doc .xls .zip .rar .lha .arj .reg; do
-      printf '[HKEY_CLASSES_ROOT\\%s]\n@="rnjfile"\n\n' "$extension"
-    done
-    printf '[HKEY_CLASSES_ROOT\\.lha\\ShellNew]\n"NullFile"=""\n\n'
-    for type in jpegfile avifile wordpad.document.1 winzip regfile; do
-      printf '[HKEY_CLASSES_ROOT\\%s]\n\n' "$type"
-    done
-    for type in Paint.Picture giffile mpegfile wmafile wmvfile mp3file \
-      word.document.8 excel.sheet.8 winrar archivefile; do
-      printf '[-HKEY_CLASSES_ROOT\\%s]\n\n' "$type"
-    done
-  } | ws_reg_import
-  printf 'MZ BleBla.b' | ws_put_file 'C:\windows\sysrnj.exe'
-}
-
-# A Navidad mark as the worm leaves it, with values and a subkey.
-plant_navidad_mark() {  # NAME
-  ws_reg_add "HKCU\\Software\\$1" Installed 1
-  ws_reg_add "HKCU\\Software\\$1\\Mail" Sent 0
-}
 
 check_blebla_gone() {  # LINE
   ws_reg_key_exists 'HKCR\rnjfile' && ws_fail "$1: BleBla.b's file type is still there"
@@ -83,9 +51,9 @@ ws_begin
 # value; the second variant's mark alone, whose report runs into the
 # download advice.
 ws_set_windows_version "$(basename "$exe")" win98
-plant_blebla
-plant_navidad_mark Navidad
-plant_navidad_mark xxxxmas
+worm_plant_blebla
+worm_plant_navidad_mark Navidad
+worm_plant_navidad_mark xxxxmas
 ws_reg_add "$run_key" Win32BaseServiceMOD 'C:\windows\system\winsvrc.exe'
 ws_reg_add "$open_command" '' 'C:\windows\system\winsvrc.exe "%1" %*'
 printf 'MZ Navidad' | ws_put_file 'C:\windows\system\winsvrc.vxd'
@@ -122,8 +90,8 @@ expect_nothing_to_clean win98
 # the third variant found through the open command it took over, its
 # program running.
 ws_set_windows_version "$(basename "$exe")" winxp
-plant_blebla
-plant_navidad_mark Emanuel
+worm_plant_blebla
+worm_plant_navidad_mark Emanuel
 ws_reg_add "$open_command" '' 'C:\windows\system\wintask.exe "%1" %*'
 ws_hold_running emanuel 'C:\windows\system\wintask.exe'
 {
