@@ -66,5 +66,9 @@ find_program(WORMSWEEP_CLANG_FORMAT NAMES clang-format clang-format-14 REQUIRED)
 add_test(NAME format_check
   COMMAND ${WORMSWEEP_BASH} ${CMAKE_SOURCE_DIR}/tools/check_format.sh
     ${WORMSWEEP_CLANG_FORMAT} ${CMAKE_SOURCE_DIR})
+add_test(NAME format_check_self_test
+  COMMAND ${WORMSWEEP_BASH} ${CMAKE_SOURCE_DIR}/tools/check_format_test.sh
+    ${WORMSWEEP_CLANG_FORMAT} ${CMAKE_SOURCE_DIR}/tools/check_format.sh
+    ${CMAKE_SOURCE_DIR}/.clang-format)
 set_tests_properties(layer_check layer_check_self_test format_check
-  PROPERTIES LABELS shape)
+  format_check_self_test PROPERTIES LABELS shape)
