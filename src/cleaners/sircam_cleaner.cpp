@@ -1,4 +1,4 @@
-#include "cleaners/sircam_cleaner.h"
+#include "cleaners/cleaners.h"
 
 #include "cleaners/startup_batch.h"
 #include "platform/console.h"
@@ -8,13 +8,10 @@
 #include "primitives/key_purge.h"
 #include "primitives/path_building.h"
 #include "primitives/registry_text.h"
-#include "run/cleaning_run.h"
+#include "report/report.h"
+#include "report/texts.h"
 
 namespace {
-
-const char kResultText[] =
-    "Your registry was cleaned from links to I-Worm.Sircam virus \n"
-    "but we recommend to use Tarnwell Anti-Virus to scan your hard drive.\n";
 
 // Below HKEY_LOCAL_MACHINE.
 const char kMarkerKey[] = "Software\\SirCam";
@@ -57,13 +54,6 @@ const char kOtherSystemDirectory[] = "c:\\windows\\system\\";
 
 const REGSAM kReadWrite = KEY_READ | KEY_WRITE;
 
-void RemoveMarkerKey(HKEY marker) {
-  // The NT line refuses to delete a key that still has subkeys.
-  PurgeKey(marker);
-  RegCloseKey(marker);
-  RegDeleteKeyA(HKEY_LOCAL_MACHINE, kMarkerKey);
-}
-
 // The worm writes its entry as a value; it is removed as a subkey as well,
 // in case a variant wrote it that way.
 void RemoveServiceEntry() {
@@ -79,10 +69,7 @@ void RemoveServiceEntry() {
 
 void RestoreOpenCommand() {
   HKEY openCommand;
-  if (RegOpenKeyExA(HKEY_CLASSES_ROOT, kExecutableOpenCommandKey, 0, kReadWrite,
-                    &openCommand) == ERROR_SUCCESS) {
-    ResetOpenCommand(openCommand);
-  }
+  if (OpenExecutableOpenCommand(openCommand)) ResetOpenCommand(openCommand);
 }
 
 // `reportedLength` is what GetWindowsDirectoryA or GetSystemDirectoryA
@@ -216,19 +203,17 @@ void RestoreSystemProgram(const char* drive, RunState& run) {
   HANDLE search = FindFirstFileA(saved, &found);
   if (search == INVALID_HANDLE_VALUE) return;
   DeleteOrDefer(replaced);
-  if (RenameOrDefer(saved, replaced) == Deferred) run.RestartNeeded = true;
+  if (RenameOrDefer(saved, replaced) == RemovalResult::Deferred) {
+    run.RestartNeeded = true;
+  }
   FindClose(search);
 }
 
 }  // namespace
 
 bool CleanSircam(RunState& run) {
-  HKEY marker;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kMarkerKey, 0, kReadWrite, &marker) !=
-      ERROR_SUCCESS) {
-    return true;
-  }
-  RemoveMarkerKey(marker);
+  if (!OpenAndPurgeMarker(HKEY_LOCAL_MACHINE, kMarkerKey)) return true;
+  RegDeleteKeyA(HKEY_LOCAL_MACHINE, kMarkerKey);
   RemoveServiceEntry();
   RestoreOpenCommand();
 
@@ -256,7 +241,7 @@ bool CleanSircam(RunState& run) {
   RestoreSystemProgram(drive, run);
   RepairStartupBatch();
 
-  ConsolePrint("%s", kResultText);
+  ConsolePrint("%s", kSircamResult);
   SectionOutcome(run, true);
   return true;
 }

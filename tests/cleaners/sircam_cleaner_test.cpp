@@ -4,109 +4,22 @@
 
 #include <gtest/gtest.h>
 
-#include "cleaners/sircam_cleaner.h"
-#include "platform/sim/sim_control.h"
-#include "run/run_texts.h"
+#include "cleaners/cleaners.h"
+#include "report/texts.h"
+#include "sim/sim_control.h"
+#include "support/host/worm_scene.h"
 
 namespace {
 
 using std::string;
 
-const char kResultText[] =
-    "Your registry was cleaned from links to I-Worm.Sircam virus \n"
-    "but we recommend to use Tarnwell Anti-Virus to scan your hard drive.\n";
-
 const char kMarkerKey[] = "Software\\SirCam";
-const char kRunServicesKey[] =
-    "Software\\Microsoft\\Windows\\CurrentVersion\\RunServices";
-const char kShellFoldersKey[] =
-    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
-const char kOpenCommandKey[] = "exefile\\shell\\open\\command";
 const char kStandardOpenCommand[] = "\"%1\" %*";
-const char kStartupFolder[] = "C:\\Profile\\Start Menu\\Programs\\Startup";
-const char kCommonStartupFolder[] =
-    "C:\\All Users\\Start Menu\\Programs\\Startup";
-// Another user whose profile is loaded, with a Startup folder of its own.
-const char kOtherProfile[] = "S-1-5-21-0-0-0-1001";
-const char kOtherStartupFolder[] = "C:\\Other\\Start Menu\\Programs\\Startup";
-const char kStartupCopyName[] = "\\Microsoft Internet Office.exe";
-const char kRecycledData[] = "C:\\RECYCLED\\SirCam.sys";
-
-const char kRun32[] = "C:\\windows\\run32.exe";
-const char kRundll32[] = "C:\\windows\\rundll32.exe";
-const char kOriginalRundll32[] = "MZ the system's rundll32";
-const char kWormBody[] = "MZ worm";
-
-string WindowsDirectory(sim::Line line) {
-  return line == sim::Line::Nt ? "C:\\WINNT" : "C:\\WINDOWS";
-}
-
-string SystemDirectory(sim::Line line) {
-  return line == sim::Line::Nt ? "C:\\WINNT\\system32" : "C:\\WINDOWS\\SYSTEM";
-}
 
 // What the cleaner expects to have printed after its own result text.
 string Report(bool restartAdvice) {
-  return string(kResultText) + kDownloadAdvice +
+  return string(kSircamResult) + kDownloadAdvice +
          (restartAdvice ? kRestartAdvice : "");
-}
-
-void PlantMarkerKey() {
-  sim::SetStringValue(HKEY_LOCAL_MACHINE, kMarkerKey, "", "");
-  sim::SetStringValue(HKEY_LOCAL_MACHINE, kMarkerKey, "sa", "x");
-  sim::SetRawValue(HKEY_LOCAL_MACHINE, kMarkerKey, "scd", REG_BINARY,
-                   string("\x01\x00\x02", 3));
-  sim::SetStringValue(HKEY_LOCAL_MACHINE, "Software\\SirCam\\Lists\\Old", "1",
-                      "a@b.example");
-  sim::SetStringValue(HKEY_LOCAL_MACHINE,
-                      "Software\\SirCam\\Lists\\Old\\Deeper\\Deepest", "2",
-                      "c@d.example");
-  sim::CreateKey(HKEY_LOCAL_MACHINE, "Software\\SirCam\\Empty");
-}
-
-string ProfileShellFolders(const string& profile) {
-  return profile + "\\" + kShellFoldersKey;
-}
-
-void PlantSavedSystemProgram() {
-  sim::PutFile(kRun32, kOriginalRundll32);
-  sim::PutFile(kRundll32, kWormBody);
-}
-
-// Everything the worm leaves on a machine of `line`, next to things of the
-// same kind that must stay.
-void PlantInfection(sim::Line line) {
-  PlantMarkerKey();
-  sim::SetStringValue(HKEY_LOCAL_MACHINE, "Software\\SirCamera", "Keep", "yes");
-  sim::SetStringValue(HKEY_LOCAL_MACHINE, kRunServicesKey, "Driver32",
-                      "C:\\RECYCLED\\SirC32.exe");
-  sim::CreateKey(HKEY_LOCAL_MACHINE, string(kRunServicesKey) + "\\Driver32");
-  sim::SetStringValue(HKEY_LOCAL_MACHINE, kRunServicesKey, "Tool",
-                      "C:\\tool.exe");
-  sim::SetStringValue(HKEY_CLASSES_ROOT, kOpenCommandKey, "",
-                      "C:\\RECYCLED\\SirC32.exe \"%1\" %*");
-  sim::SetStringValue(HKEY_CURRENT_USER, kShellFoldersKey, "Startup",
-                      kStartupFolder);
-  sim::SetStringValue(HKEY_LOCAL_MACHINE, kShellFoldersKey, "Common Startup",
-                      kCommonStartupFolder);
-  sim::SetStringValue(HKEY_USERS, ProfileShellFolders(kOtherProfile), "Startup",
-                      kOtherStartupFolder);
-
-  sim::PutFile("C:\\RECYCLED\\SirC32.exe", kWormBody);
-  sim::PutFile(kRecycledData, "worm data");
-  sim::PutFile("C:\\RECYCLED\\DC1.doc", "a deleted letter");
-  sim::PutFile("C:\\RECYCLED\\SirCam.sys.txt", "a deleted note");
-  sim::PutFile(WindowsDirectory(line) + "\\ScMx32.exe", kWormBody);
-  sim::PutFile(SystemDirectory(line) + "\\SCam32.exe", kWormBody);
-  for (const char* folder :
-       {kStartupFolder, kCommonStartupFolder, kOtherStartupFolder}) {
-    sim::PutFile(folder + string(kStartupCopyName), kWormBody);
-    sim::PutFile(folder + string("\\Office.lnk"), "a shortcut");
-  }
-  sim::PutFile(WindowsDirectory(line) + "\\notepad.exe", "MZ notepad");
-  PlantSavedSystemProgram();
-  sim::PutFile("C:\\AUTOEXEC.BAT",
-               "@echo off\r\n@win \\recycled\\sirc32.exe\r\nPATH C:\\DOS\r\n");
 }
 
 class SircamCleanerTest : public testing::TestWithParam<sim::Line> {
@@ -123,11 +36,11 @@ class SircamCleanerTest : public testing::TestWithParam<sim::Line> {
 
 TEST_P(SircamCleanerTest, WithoutTheMarkNothingIsTouched) {
   // Only the marker key counts: the worm's other traces alone do not.
-  sim::SetStringValue(HKEY_LOCAL_MACHINE, kRunServicesKey, "Driver32",
+  sim::SetStringValue(HKEY_LOCAL_MACHINE, scene::kRunServicesKey, "Driver32",
                       "C:\\RECYCLED\\SirC32.exe");
   sim::SetStringValue(HKEY_LOCAL_MACHINE, "Software\\SirCamera", "", "");
-  sim::PutFile("C:\\RECYCLED\\SirC32.exe", kWormBody);
-  PlantSavedSystemProgram();
+  sim::PutFile("C:\\RECYCLED\\SirC32.exe", scene::kWormBody);
+  scene::PlantSircamRundll32();
   sim::PutFile("C:\\AUTOEXEC.BAT", "@win \\recycled\\sirc32.exe\r\n");
   string registryBefore = sim::RegistryDump();
   string filesBefore = sim::FileSystemDump();
@@ -142,7 +55,7 @@ TEST_P(SircamCleanerTest, WithoutTheMarkNothingIsTouched) {
 }
 
 TEST_P(SircamCleanerTest, RemovesEveryTraceAndKeepsTheRest) {
-  PlantInfection(line());
+  scene::PlantSircam(line());
 
   EXPECT_TRUE(CleanSircam(run_));
 
@@ -153,32 +66,37 @@ TEST_P(SircamCleanerTest, RemovesEveryTraceAndKeepsTheRest) {
   EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, kMarkerKey));
   EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, "Software\\SirCamera"));
   EXPECT_FALSE(
-      sim::ValueExists(HKEY_LOCAL_MACHINE, kRunServicesKey, "Driver32"));
+      sim::ValueExists(HKEY_LOCAL_MACHINE, scene::kRunServicesKey, "Driver32"));
   EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE,
-                              string(kRunServicesKey) + "\\Driver32"));
+                              string(scene::kRunServicesKey) + "\\Driver32"));
   EXPECT_EQ(
       "C:\\tool.exe",
-      string(
-          sim::ValueData(HKEY_LOCAL_MACHINE, kRunServicesKey, "Tool").c_str()));
-  EXPECT_EQ(
-      kStandardOpenCommand,
-      string(sim::ValueData(HKEY_CLASSES_ROOT, kOpenCommandKey, "").c_str()));
+      string(sim::ValueData(HKEY_LOCAL_MACHINE, scene::kRunServicesKey, "Tool")
+                 .c_str()));
+  EXPECT_EQ(kStandardOpenCommand,
+            string(sim::ValueData(HKEY_CLASSES_ROOT, scene::kOpenCommandKey, "")
+                       .c_str()));
 
   EXPECT_FALSE(sim::FileExists("C:\\RECYCLED\\SirC32.exe"));
-  EXPECT_FALSE(sim::FileExists(WindowsDirectory(line()) + "\\ScMx32.exe"));
-  EXPECT_FALSE(sim::FileExists(SystemDirectory(line()) + "\\SCam32.exe"));
-  EXPECT_FALSE(sim::FileExists(kRecycledData));
+  EXPECT_FALSE(
+      sim::FileExists(scene::WindowsDirectory(line()) + "\\ScMx32.exe"));
+  EXPECT_FALSE(
+      sim::FileExists(scene::SystemDirectory(line()) + "\\SCam32.exe"));
+  EXPECT_FALSE(sim::FileExists(scene::kSircamRecycledData));
   EXPECT_TRUE(sim::FileExists("C:\\RECYCLED\\DC1.doc"));
   EXPECT_TRUE(sim::FileExists("C:\\RECYCLED\\SirCam.sys.txt"));
   for (const char* folder :
-       {kStartupFolder, kCommonStartupFolder, kOtherStartupFolder}) {
-    EXPECT_FALSE(sim::FileExists(folder + string(kStartupCopyName))) << folder;
+       {scene::kSircamStartupFolder, scene::kSircamCommonStartupFolder,
+        scene::kSircamOtherStartupFolder}) {
+    EXPECT_FALSE(
+        sim::FileExists(folder + string(scene::kSircamStartupCopyName)))
+        << folder;
     EXPECT_TRUE(sim::FileExists(folder + string("\\Office.lnk"))) << folder;
   }
-  EXPECT_EQ("MZ notepad",
-            sim::FileContents(WindowsDirectory(line()) + "\\notepad.exe"));
-  EXPECT_FALSE(sim::FileExists(kRun32));
-  EXPECT_EQ(kOriginalRundll32, sim::FileContents(kRundll32));
+  EXPECT_EQ("MZ notepad", sim::FileContents(scene::WindowsDirectory(line()) +
+                                            "\\notepad.exe"));
+  EXPECT_FALSE(sim::FileExists(scene::kSavedRundll32));
+  EXPECT_EQ(scene::kSystemRundll32Body, sim::FileContents(scene::kRundll32));
   EXPECT_EQ("@echo off\r\n\r\nPATH C:\\DOS\r\n",
             sim::FileContents("C:\\AUTOEXEC.BAT"));
   EXPECT_TRUE(sim::BootTimeMoves().empty());
@@ -195,7 +113,7 @@ TEST_P(SircamCleanerTest, MarkerKeyWithOnlyValuesIsDeletedToo) {
 }
 
 TEST_P(SircamCleanerTest, CopyInUseIsDeletedAtTheNextStart) {
-  PlantInfection(line());
+  scene::PlantSircam(line());
   // The copy in the recycle folder is the running worm.
   sim::FailCall("DeleteFileA", ERROR_ACCESS_DENIED, 1);
 
@@ -210,7 +128,7 @@ TEST_P(SircamCleanerTest, CopyInUseIsDeletedAtTheNextStart) {
   }
   EXPECT_EQ(expectedMoves, sim::BootTimeMoves());
   EXPECT_NE(string::npos,
-            sim::FileContents(WindowsDirectory(line()) + "\\wininit.ini")
+            sim::FileContents(scene::WindowsDirectory(line()) + "\\wininit.ini")
                 .find("NUL=C:\\RECYCLED\\SirC32.exe"));
 
   sim::Restart();
@@ -218,17 +136,16 @@ TEST_P(SircamCleanerTest, CopyInUseIsDeletedAtTheNextStart) {
 }
 
 TEST_P(SircamCleanerTest, CopyThatCannotBeDeletedIsNamed) {
-  PlantInfection(line());
+  scene::PlantSircam(line());
   const DWORD kOtherFailure = ERROR_INVALID_PARAMETER;
   sim::FailCall("DeleteFileA", kOtherFailure, 4);  // the system directory's
 
   EXPECT_TRUE(CleanSircam(run_));
 
-  EXPECT_EQ("This program can not delete " + SystemDirectory(line()) +
-                "\\SCam32.exe file. \n"
-                "You can try to find and delete this file manually.\n\n" +
-                Report(false),
-            sim::ConsoleOutput());
+  EXPECT_EQ(
+      scene::CannotDeleteText(scene::SystemDirectory(line()) + "\\SCam32.exe") +
+          Report(false),
+      sim::ConsoleOutput());
 }
 
 // The paths are shown by making each deletion fail in turn: the
@@ -260,20 +177,18 @@ TEST_P(SircamCleanerTest, PathsAreBuiltFromTheReportedDirectories) {
       sim::SetWindowsDirectory(c.windowsDirectory);
       sim::SetSystemDirectory(c.systemDirectory);
       sim::SetStringValue(HKEY_LOCAL_MACHINE, kMarkerKey, "", "");
-      sim::SetStringValue(HKEY_CURRENT_USER, kShellFoldersKey, "Startup",
+      sim::SetStringValue(HKEY_CURRENT_USER, scene::kShellFoldersKey, "Startup",
                           "C:\\Startup\\");
-      for (const char* path : c.expectedPaths) sim::PutFile(path, kWormBody);
+      for (const char* path : c.expectedPaths)
+        sim::PutFile(path, scene::kWormBody);
       sim::FailCall("DeleteFileA", ERROR_INVALID_PARAMETER, failing + 1);
       RunState run = {true, false};
 
       EXPECT_TRUE(CleanSircam(run));
 
-      EXPECT_EQ(string("This program can not delete ") +
-                    c.expectedPaths[failing] +
-                    " file. \n"
-                    "You can try to find and delete this file manually.\n\n" +
-                    Report(false),
-                sim::ConsoleOutput());
+      EXPECT_EQ(
+          scene::CannotDeleteText(c.expectedPaths[failing]) + Report(false),
+          sim::ConsoleOutput());
       for (int i = 0; i < 5; ++i) {
         EXPECT_EQ(i == failing, sim::FileExists(c.expectedPaths[i]))
             << c.expectedPaths[i];
@@ -288,25 +203,26 @@ TEST_P(SircamCleanerTest, SystemProgramIsRestoredOnTheWindowsDrive) {
   sim::AddDrive('D');
   sim::SetWindowsDirectory("D:\\OS");
   sim::SetStringValue(HKEY_LOCAL_MACHINE, kMarkerKey, "", "");
-  PlantSavedSystemProgram();
-  sim::PutFile("D:\\windows\\run32.exe", kOriginalRundll32);
-  sim::PutFile("D:\\windows\\rundll32.exe", kWormBody);
+  scene::PlantSircamRundll32();
+  sim::PutFile("D:\\windows\\run32.exe", scene::kSystemRundll32Body);
+  sim::PutFile("D:\\windows\\rundll32.exe", scene::kWormBody);
 
   EXPECT_TRUE(CleanSircam(run_));
 
-  EXPECT_EQ(kOriginalRundll32, sim::FileContents("D:\\windows\\rundll32.exe"));
+  EXPECT_EQ(scene::kSystemRundll32Body,
+            sim::FileContents("D:\\windows\\rundll32.exe"));
   EXPECT_FALSE(sim::FileExists("D:\\windows\\run32.exe"));
-  EXPECT_EQ(kWormBody, sim::FileContents(kRundll32));
-  EXPECT_TRUE(sim::FileExists(kRun32));
+  EXPECT_EQ(scene::kWormBody, sim::FileContents(scene::kRundll32));
+  EXPECT_TRUE(sim::FileExists(scene::kSavedRundll32));
 }
 
 TEST_P(SircamCleanerTest, WithoutTheSavedProgramRundll32IsLeftAlone) {
   sim::SetStringValue(HKEY_LOCAL_MACHINE, kMarkerKey, "", "");
-  sim::PutFile(kRundll32, kOriginalRundll32);
+  sim::PutFile(scene::kRundll32, scene::kSystemRundll32Body);
 
   EXPECT_TRUE(CleanSircam(run_));
 
-  EXPECT_EQ(kOriginalRundll32, sim::FileContents(kRundll32));
+  EXPECT_EQ(scene::kSystemRundll32Body, sim::FileContents(scene::kRundll32));
   EXPECT_EQ(0, sim::CallCount("DeleteFileA"));
   EXPECT_EQ(0, sim::CallCount("MoveFileA"));
   EXPECT_EQ(Report(false), sim::ConsoleOutput());
@@ -314,21 +230,22 @@ TEST_P(SircamCleanerTest, WithoutTheSavedProgramRundll32IsLeftAlone) {
 
 TEST_P(SircamCleanerTest, Rundll32InUseIsReplacedAtTheNextStart) {
   sim::SetStringValue(HKEY_LOCAL_MACHINE, kMarkerKey, "", "");
-  PlantSavedSystemProgram();
+  scene::PlantSircamRundll32();
   sim::FailCall("DeleteFileA", ERROR_SHARING_VIOLATION, 1);
 
   EXPECT_TRUE(CleanSircam(run_));
 
   EXPECT_TRUE(run_.RestartNeeded);
   EXPECT_EQ(Report(true), sim::ConsoleOutput());
-  EXPECT_EQ(kWormBody, sim::FileContents(kRundll32));
+  EXPECT_EQ(scene::kWormBody, sim::FileContents(scene::kRundll32));
   std::vector<std::pair<string, string>> expectedMoves;
   if (line() == sim::Line::Nt) {
-    expectedMoves = {{kRundll32, ""}, {kRun32, kRundll32}};
+    expectedMoves = {{scene::kRundll32, ""},
+                     {scene::kSavedRundll32, scene::kRundll32}};
   }
   EXPECT_EQ(expectedMoves, sim::BootTimeMoves());
   string schedule =
-      sim::FileContents(WindowsDirectory(line()) + "\\wininit.ini");
+      sim::FileContents(scene::WindowsDirectory(line()) + "\\wininit.ini");
   size_t deletion = schedule.find("NUL=C:\\windows\\rundll32.exe");
   size_t rename =
       schedule.find("C:\\windows\\rundll32.exe=C:\\windows\\run32.exe");
@@ -337,13 +254,13 @@ TEST_P(SircamCleanerTest, Rundll32InUseIsReplacedAtTheNextStart) {
   EXPECT_LT(deletion, rename);
 
   sim::Restart();
-  EXPECT_EQ(kOriginalRundll32, sim::FileContents(kRundll32));
-  EXPECT_FALSE(sim::FileExists(kRun32));
+  EXPECT_EQ(scene::kSystemRundll32Body, sim::FileContents(scene::kRundll32));
+  EXPECT_FALSE(sim::FileExists(scene::kSavedRundll32));
 }
 
 TEST_P(SircamCleanerTest, OnlyADeferredRenameAsksForARestart) {
   sim::SetStringValue(HKEY_LOCAL_MACHINE, kMarkerKey, "", "");
-  PlantSavedSystemProgram();
+  scene::PlantSircamRundll32();
   sim::FailCall("DeleteFileA", ERROR_SHARING_VIOLATION, 1);
   sim::FailCall("MoveFileA", ERROR_PATH_NOT_FOUND, 1);
 
@@ -390,10 +307,10 @@ TEST_P(SircamCleanerTest, UnreportedDirectoryFallsBackToTheUsualOne) {
       sim::SetStringValue(HKEY_LOCAL_MACHINE, kMarkerKey, "", "");
       const char* usual = line() == sim::Line::Nt ? c.ntPath : c.otherPath;
       const char* otherLine = line() == sim::Line::Nt ? c.otherPath : c.ntPath;
-      sim::PutFile(usual, kWormBody);
-      sim::PutFile(otherLine, kWormBody);
-      sim::PutFile("D:\\OS\\ScMx32.exe", kWormBody);
-      sim::PutFile("D:\\OS\\SYS\\SCam32.exe", kWormBody);
+      sim::PutFile(usual, scene::kWormBody);
+      sim::PutFile(otherLine, scene::kWormBody);
+      sim::PutFile("D:\\OS\\ScMx32.exe", scene::kWormBody);
+      sim::PutFile("D:\\OS\\SYS\\SCam32.exe", scene::kWormBody);
       if (how != Unreported::TooLong) {
         sim::FailCall(c.failing, ERROR_INVALID_PARAMETER, 1);
       }
@@ -417,8 +334,8 @@ TEST_P(SircamCleanerTest, FallbackDriveIsUsedForTheRecycledCopy) {
   sim::AddDrive('D');
   sim::SetWindowsDirectory("D:\\OS");
   sim::SetStringValue(HKEY_LOCAL_MACHINE, kMarkerKey, "", "");
-  sim::PutFile("C:\\RECYCLED\\SirC32.exe", kWormBody);
-  sim::PutFile("D:\\RECYCLED\\SirC32.exe", kWormBody);
+  sim::PutFile("C:\\RECYCLED\\SirC32.exe", scene::kWormBody);
+  sim::PutFile("D:\\RECYCLED\\SirC32.exe", scene::kWormBody);
   sim::FailCall("GetWindowsDirectoryA", ERROR_INVALID_PARAMETER, 1);
 
   EXPECT_TRUE(CleanSircam(run_));
@@ -442,7 +359,7 @@ TEST_P(SircamCleanerTest, StopsWhenNeitherDirectoryNorVersionIsKnown) {
   for (const StopCase& c : cases) {
     SCOPED_TRACE(c.failing);
     sim::Reset(line());
-    PlantInfection(line());
+    scene::PlantSircam(line());
     sim::FailCall(c.failing, ERROR_INVALID_PARAMETER, 1);
     sim::FailCall("GetVersionExA", ERROR_ACCESS_DENIED, 1, true);
     RunState run = {true, false};
@@ -452,19 +369,22 @@ TEST_P(SircamCleanerTest, StopsWhenNeitherDirectoryNorVersionIsKnown) {
     EXPECT_EQ("", sim::ConsoleOutput());
     EXPECT_TRUE(run.NothingToClean);
     EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, kMarkerKey));
-    EXPECT_FALSE(
-        sim::ValueExists(HKEY_LOCAL_MACHINE, kRunServicesKey, "Driver32"));
+    EXPECT_FALSE(sim::ValueExists(HKEY_LOCAL_MACHINE, scene::kRunServicesKey,
+                                  "Driver32"));
     EXPECT_EQ(
         kStandardOpenCommand,
-        string(sim::ValueData(HKEY_CLASSES_ROOT, kOpenCommandKey, "").c_str()));
+        string(sim::ValueData(HKEY_CLASSES_ROOT, scene::kOpenCommandKey, "")
+                   .c_str()));
     EXPECT_EQ(!c.firstCopiesDeleted,
               sim::FileExists("C:\\RECYCLED\\SirC32.exe"));
-    EXPECT_EQ(!c.firstCopiesDeleted,
-              sim::FileExists(WindowsDirectory(line()) + "\\ScMx32.exe"));
-    EXPECT_TRUE(sim::FileExists(SystemDirectory(line()) + "\\SCam32.exe"));
-    EXPECT_TRUE(sim::FileExists(string(kStartupFolder) +
+    EXPECT_EQ(
+        !c.firstCopiesDeleted,
+        sim::FileExists(scene::WindowsDirectory(line()) + "\\ScMx32.exe"));
+    EXPECT_TRUE(
+        sim::FileExists(scene::SystemDirectory(line()) + "\\SCam32.exe"));
+    EXPECT_TRUE(sim::FileExists(string(scene::kSircamStartupFolder) +
                                 "\\Microsoft Internet Office.exe"));
-    EXPECT_EQ(kWormBody, sim::FileContents(kRundll32));
+    EXPECT_EQ(scene::kWormBody, sim::FileContents(scene::kRundll32));
     EXPECT_EQ(2, sim::CallCount("GetVersionExA"));
     EXPECT_NE(string::npos, sim::FileContents("C:\\AUTOEXEC.BAT")
                                 .find("@win \\recycled\\sirc32.exe"));
@@ -472,13 +392,13 @@ TEST_P(SircamCleanerTest, StopsWhenNeitherDirectoryNorVersionIsKnown) {
 }
 
 TEST_P(SircamCleanerTest, StartupFolderThatCannotBeReadIsSkipped) {
-  PlantInfection(line());
-  sim::SetRawValue(HKEY_CURRENT_USER, kShellFoldersKey, "Startup", REG_SZ,
-                   string(MAX_PATH, 'x'));
+  scene::PlantSircam(line());
+  sim::SetRawValue(HKEY_CURRENT_USER, scene::kShellFoldersKey, "Startup",
+                   REG_SZ, string(MAX_PATH, 'x'));
 
   EXPECT_TRUE(CleanSircam(run_));
 
-  EXPECT_TRUE(sim::FileExists(string(kStartupFolder) +
+  EXPECT_TRUE(sim::FileExists(string(scene::kSircamStartupFolder) +
                               "\\Microsoft Internet Office.exe"));
   EXPECT_EQ(Report(false), sim::ConsoleOutput());
 }
@@ -487,7 +407,7 @@ TEST_P(SircamCleanerTest, StartupCopyPathTooLongIsNotLookedUp) {
   sim::SetStringValue(HKEY_LOCAL_MACHINE, kMarkerKey, "", "");
   // 250 characters: with the copy's name the path needs more than 259.
   string longFolder = "C:\\" + string(247, 'f');
-  sim::SetStringValue(HKEY_CURRENT_USER, kShellFoldersKey, "Startup",
+  sim::SetStringValue(HKEY_CURRENT_USER, scene::kShellFoldersKey, "Startup",
                       longFolder);
 
   EXPECT_TRUE(CleanSircam(run_));
@@ -499,18 +419,13 @@ TEST_P(SircamCleanerTest, StartupCopyPathTooLongIsNotLookedUp) {
 }
 
 TEST_P(SircamCleanerTest, BatchFileLeftUnrepairedIsToldBeforeTheResult) {
-  PlantInfection(line());
+  scene::PlantSircam(line());
   const DWORD kDiskFull = 112;
   sim::FailCall("WriteFile", kDiskFull);
 
   EXPECT_TRUE(CleanSircam(run_));
 
-  EXPECT_EQ(string("This program can not modify c:\\autoexec.bat file. \n"
-                   "You can try to find and delete "
-                   "\"@win \\recycled\\sirc32.exe\" string from this file "
-                   "manually.\n\n") +
-                Report(false),
-            sim::ConsoleOutput());
+  EXPECT_EQ(kCannotModifyStartupBatch + Report(false), sim::ConsoleOutput());
   EXPECT_NE(string::npos, sim::FileContents("C:\\AUTOEXEC.BAT")
                               .find("@win \\recycled\\sirc32.exe"));
 }
@@ -526,19 +441,19 @@ TEST_P(SircamCleanerTest, RestartAdviceFollowsAnEarlierCleaner) {
 
 TEST_P(SircamCleanerTest, DataFileInUseIsDeletedAtTheNextStart) {
   sim::SetStringValue(HKEY_LOCAL_MACHINE, kMarkerKey, "", "");
-  sim::PutFile(kRecycledData, "worm data");
+  sim::PutFile(scene::kSircamRecycledData, "worm data");
   sim::PutFile("C:\\RECYCLED\\DC1.doc", "a deleted letter");
   sim::FailCall("DeleteFileA", ERROR_SHARING_VIOLATION, 1);
 
   EXPECT_TRUE(CleanSircam(run_));
 
   EXPECT_EQ(Report(true), sim::ConsoleOutput());
-  EXPECT_TRUE(sim::FileExists(kRecycledData));
+  EXPECT_TRUE(sim::FileExists(scene::kSircamRecycledData));
   EXPECT_NE(string::npos,
-            sim::FileContents(WindowsDirectory(line()) + "\\wininit.ini")
+            sim::FileContents(scene::WindowsDirectory(line()) + "\\wininit.ini")
                 .find("NUL=C:\\RECYCLED\\SirCam.sys"));
   sim::Restart();
-  EXPECT_FALSE(sim::FileExists(kRecycledData));
+  EXPECT_FALSE(sim::FileExists(scene::kSircamRecycledData));
   EXPECT_EQ("a deleted letter", sim::FileContents("C:\\RECYCLED\\DC1.doc"));
 }
 
@@ -546,21 +461,22 @@ TEST_P(SircamCleanerTest, DataFileInUseIsDeletedAtTheNextStart) {
 // is looked up once, so a copy that cannot be deleted is named once.
 TEST_P(SircamCleanerTest, AStartupFolderNamedTwiceIsLookedIntoOnce) {
   sim::SetStringValue(HKEY_LOCAL_MACHINE, kMarkerKey, "", "");
-  sim::SetStringValue(HKEY_CURRENT_USER, kShellFoldersKey, "Startup",
-                      kStartupFolder);
-  sim::SetStringValue(HKEY_LOCAL_MACHINE, kShellFoldersKey, "Common Startup",
+  sim::SetStringValue(HKEY_CURRENT_USER, scene::kShellFoldersKey, "Startup",
+                      scene::kSircamStartupFolder);
+  sim::SetStringValue(HKEY_LOCAL_MACHINE, scene::kShellFoldersKey,
+                      "Common Startup",
                       "c:\\profile\\START MENU\\programs\\startup\\");
-  sim::SetStringValue(HKEY_USERS, ProfileShellFolders(".Default"), "Startup",
-                      "C:\\PROFILE\\Start Menu\\Programs\\Startup");
-  sim::PutFile(kStartupFolder + string(kStartupCopyName), kWormBody);
+  sim::SetStringValue(HKEY_USERS, scene::ProfileShellFoldersKey(".Default"),
+                      "Startup", "C:\\PROFILE\\Start Menu\\Programs\\Startup");
+  sim::PutFile(
+      scene::kSircamStartupFolder + string(scene::kSircamStartupCopyName),
+      scene::kWormBody);
   sim::FailCall("DeleteFileA", ERROR_INVALID_PARAMETER, 1, true);
 
   EXPECT_TRUE(CleanSircam(run_));
 
-  EXPECT_EQ(string("This program can not delete ") + kStartupFolder +
-                kStartupCopyName +
-                " file. \n"
-                "You can try to find and delete this file manually.\n\n" +
+  EXPECT_EQ(scene::CannotDeleteText(string(scene::kSircamStartupFolder) +
+                                    scene::kSircamStartupCopyName) +
                 Report(false),
             sim::ConsoleOutput());
   EXPECT_EQ(1, sim::CallCount("DeleteFileA"));
@@ -591,9 +507,9 @@ TEST_P(SircamCleanerTest, StartupValuesThatNameNoFolderAreSkipped) {
     const char* valueName;
   };
   const Place places[] = {
-      {HKEY_CURRENT_USER, kShellFoldersKey, "Startup"},
-      {HKEY_LOCAL_MACHINE, kShellFoldersKey, "Common Startup"},
-      {HKEY_USERS, ProfileShellFolders(".Default"), "Startup"},
+      {HKEY_CURRENT_USER, scene::kShellFoldersKey, "Startup"},
+      {HKEY_LOCAL_MACHINE, scene::kShellFoldersKey, "Common Startup"},
+      {HKEY_USERS, scene::ProfileShellFoldersKey(".Default"), "Startup"},
   };
   // Where the copy would be if the data were taken for a folder.
   const char* const kMisread[] = {"C:\\Bin", "C:", ""};
@@ -608,22 +524,27 @@ TEST_P(SircamCleanerTest, StartupValuesThatNameNoFolderAreSkipped) {
                          value.data);
       }
       for (const char* folder : kMisread) {
-        sim::PutFile(folder + string(kStartupCopyName), kWormBody);
+        sim::PutFile(folder + string(scene::kSircamStartupCopyName),
+                     scene::kWormBody);
       }
-      sim::SetStringValue(HKEY_USERS, ProfileShellFolders(kOtherProfile),
-                          "Startup", kOtherStartupFolder);
-      sim::PutFile(kOtherStartupFolder + string(kStartupCopyName), kWormBody);
+      sim::SetStringValue(
+          HKEY_USERS, scene::ProfileShellFoldersKey(scene::kSircamOtherProfile),
+          "Startup", scene::kSircamOtherStartupFolder);
+      sim::PutFile(scene::kSircamOtherStartupFolder +
+                       string(scene::kSircamStartupCopyName),
+                   scene::kWormBody);
       RunState run = {true, false};
 
       EXPECT_TRUE(CleanSircam(run));
 
       EXPECT_EQ(Report(false), sim::ConsoleOutput());
       for (const char* folder : kMisread) {
-        EXPECT_TRUE(sim::FileExists(folder + string(kStartupCopyName)))
+        EXPECT_TRUE(
+            sim::FileExists(folder + string(scene::kSircamStartupCopyName)))
             << folder;
       }
-      EXPECT_FALSE(
-          sim::FileExists(kOtherStartupFolder + string(kStartupCopyName)));
+      EXPECT_FALSE(sim::FileExists(scene::kSircamOtherStartupFolder +
+                                   string(scene::kSircamStartupCopyName)));
     }
   }
 }
@@ -631,27 +552,30 @@ TEST_P(SircamCleanerTest, StartupValuesThatNameNoFolderAreSkipped) {
 // The machine's and the other users' shell folders are only read: keys that
 // the user may read but not change are no obstacle.
 TEST_P(SircamCleanerTest, OtherShellFoldersAreOpenedForReadingOnly) {
-  PlantInfection(line());
-  sim::MakeKeyReadOnlyForUser(HKEY_LOCAL_MACHINE, kShellFoldersKey);
-  sim::MakeKeyReadOnlyForUser(HKEY_USERS, ProfileShellFolders(kOtherProfile));
+  scene::PlantSircam(line());
+  sim::MakeKeyReadOnlyForUser(HKEY_LOCAL_MACHINE, scene::kShellFoldersKey);
+  sim::MakeKeyReadOnlyForUser(
+      HKEY_USERS, scene::ProfileShellFoldersKey(scene::kSircamOtherProfile));
 
   EXPECT_TRUE(CleanSircam(run_));
 
-  EXPECT_FALSE(
-      sim::FileExists(kCommonStartupFolder + string(kStartupCopyName)));
-  EXPECT_FALSE(sim::FileExists(kOtherStartupFolder + string(kStartupCopyName)));
+  EXPECT_FALSE(sim::FileExists(scene::kSircamCommonStartupFolder +
+                               string(scene::kSircamStartupCopyName)));
+  EXPECT_FALSE(sim::FileExists(scene::kSircamOtherStartupFolder +
+                               string(scene::kSircamStartupCopyName)));
   EXPECT_EQ(Report(false), sim::ConsoleOutput());
 }
 
 // The current user's own key is opened for writing, which the NT line can
 // refuse; the same folder is still reached as one of the loaded profiles.
 TEST_P(SircamCleanerTest, CurrentUsersFolderIsReachedThroughTheLoadedProfiles) {
-  PlantInfection(line());
-  sim::MakeKeyReadOnlyForUser(HKEY_CURRENT_USER, kShellFoldersKey);
+  scene::PlantSircam(line());
+  sim::MakeKeyReadOnlyForUser(HKEY_CURRENT_USER, scene::kShellFoldersKey);
 
   EXPECT_TRUE(CleanSircam(run_));
 
-  EXPECT_FALSE(sim::FileExists(kStartupFolder + string(kStartupCopyName)));
+  EXPECT_FALSE(sim::FileExists(scene::kSircamStartupFolder +
+                               string(scene::kSircamStartupCopyName)));
   EXPECT_EQ(Report(false), sim::ConsoleOutput());
 }
 
@@ -663,30 +587,34 @@ TEST_P(SircamCleanerTest, OnlySoManyLoadedProfilesAreWalked) {
   for (int i = 0; i < kWalked + 8; ++i) {
     string profile = "P" + string(i < 10 ? "0" : "") + std::to_string(i);
     folders.push_back("C:\\Users\\" + profile + "\\Startup");
-    sim::SetStringValue(HKEY_USERS, ProfileShellFolders(profile), "Startup",
-                        folders.back());
-    sim::PutFile(folders.back() + kStartupCopyName, kWormBody);
+    sim::SetStringValue(HKEY_USERS, scene::ProfileShellFoldersKey(profile),
+                        "Startup", folders.back());
+    sim::PutFile(folders.back() + scene::kSircamStartupCopyName,
+                 scene::kWormBody);
   }
 
   EXPECT_TRUE(CleanSircam(run_));
 
   for (int i = 0; i < static_cast<int>(folders.size()); ++i) {
-    EXPECT_EQ(i >= kWalked, sim::FileExists(folders[i] + kStartupCopyName))
+    EXPECT_EQ(i >= kWalked,
+              sim::FileExists(folders[i] + scene::kSircamStartupCopyName))
         << folders[i];
   }
   EXPECT_EQ(Report(false), sim::ConsoleOutput());
 }
 
 TEST_P(SircamCleanerTest, LoadedProfilesThatCannotBeListedAreSkipped) {
-  PlantInfection(line());
+  scene::PlantSircam(line());
   sim::FailCall("RegEnumKeyA", ERROR_ACCESS_DENIED, 1, true);
 
   EXPECT_TRUE(CleanSircam(run_));
 
-  EXPECT_FALSE(sim::FileExists(kStartupFolder + string(kStartupCopyName)));
-  EXPECT_FALSE(
-      sim::FileExists(kCommonStartupFolder + string(kStartupCopyName)));
-  EXPECT_TRUE(sim::FileExists(kOtherStartupFolder + string(kStartupCopyName)));
+  EXPECT_FALSE(sim::FileExists(scene::kSircamStartupFolder +
+                               string(scene::kSircamStartupCopyName)));
+  EXPECT_FALSE(sim::FileExists(scene::kSircamCommonStartupFolder +
+                               string(scene::kSircamStartupCopyName)));
+  EXPECT_TRUE(sim::FileExists(scene::kSircamOtherStartupFolder +
+                              string(scene::kSircamStartupCopyName)));
   EXPECT_EQ(Report(false), sim::ConsoleOutput());
 }
 

@@ -3,7 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "cleaners/startup_batch.h"
-#include "platform/sim/sim_control.h"
+#include "report/texts.h"
+#include "sim/sim_control.h"
 
 namespace {
 
@@ -11,10 +12,6 @@ using std::string;
 using namespace std::string_literals;
 
 const char kBatchFile[] = "C:\\AUTOEXEC.BAT";
-const char kCannotModify[] =
-    "This program can not modify c:\\autoexec.bat file. \n"
-    "You can try to find and delete \"@win \\recycled\\sirc32.exe\" string "
-    "from this file manually.\n\n";
 
 class StartupBatchTest : public testing::TestWithParam<sim::Line> {
  protected:
@@ -140,7 +137,7 @@ TEST_P(StartupBatchTest, FailureKeepsTheOriginalAndTellsTheUser) {
     RepairStartupBatch();
 
     EXPECT_EQ(infected, sim::FileContents(kBatchFile));
-    EXPECT_EQ(kCannotModify, sim::ConsoleOutput());
+    EXPECT_EQ(kCannotModifyStartupBatch, sim::ConsoleOutput());
     EXPECT_EQ(0, sim::OpenHandleCount());
   }
 }
@@ -154,7 +151,7 @@ TEST_P(StartupBatchTest, ShortWriteKeepsTheOriginalAndTellsTheUser) {
   RepairStartupBatch();
 
   EXPECT_EQ(infected, sim::FileContents(kBatchFile));
-  EXPECT_EQ(kCannotModify, sim::ConsoleOutput());
+  EXPECT_EQ(kCannotModifyStartupBatch, sim::ConsoleOutput());
   EXPECT_EQ(0, sim::OpenHandleCount());
 }
 

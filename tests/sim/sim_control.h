@@ -3,14 +3,14 @@
 // Windows, the console's input), to make calls fail, and to look at what the
 // program left behind. None of these functions go through fault injection and
 // none of them change the last-error code.
-#ifndef WORMSWEEP_PLATFORM_SIM_SIM_CONTROL_H_
-#define WORMSWEEP_PLATFORM_SIM_SIM_CONTROL_H_
+#ifndef WORMSWEEP_SIM_SIM_CONTROL_H_
+#define WORMSWEEP_SIM_SIM_CONTROL_H_
 
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "platform/sim/sim_windows.h"
+#include "sim/sim_windows.h"
 
 namespace sim {
 
@@ -22,10 +22,10 @@ enum class Line { Nt, Win9x };
 // A fresh machine of the given line: the four registry roots
 // (HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS),
 // empty but for the current user's profile under HKEY_USERS, which is
-// HKEY_CURRENT_USER itself; drive C: holding the Windows directory and the system directory
-// (NT: C:\WINNT and C:\WINNT\system32; 9x: C:\WINDOWS and C:\WINDOWS\SYSTEM);
-// code page 1252; administrator rights; a console with no input queued;
-// nothing captured; no failures armed; last error 0.
+// HKEY_CURRENT_USER itself; drive C: holding the Windows directory and the
+// system directory (NT: C:\WINNT and C:\WINNT\system32; 9x: C:\WINDOWS and
+// C:\WINDOWS\SYSTEM); code page 1252; administrator rights; a console with
+// no input queued; nothing captured; no failures armed; last error 0.
 void Reset(Line line = Line::Nt);
 
 Line CurrentLine();
@@ -38,7 +38,7 @@ void SetLine(Line line);
 void SetWindowsDirectory(const std::string& path);
 void SetSystemDirectory(const std::string& path);
 
-// The ANSI code page (GetACP, IsDBCSLeadByte): 1252, or a double-byte one
+// The ANSI code page (IsDBCSLeadByte): 1252, or a double-byte one
 // such as 932.
 void SetCodePage(UINT codePage);
 
@@ -68,8 +68,8 @@ extern const char kCurrentUserProfile[];
 // Paths are below a root, backslash-separated, case-insensitive. Setting a
 // value creates the key and its parents.
 void CreateKey(HKEY root, const std::string& path);
-void SetStringValue(HKEY root, const std::string& path,
-                    const std::string& name, const std::string& text);
+void SetStringValue(HKEY root, const std::string& path, const std::string& name,
+                    const std::string& text);
 // Raw data of any type, stored as given (no terminating NUL is added).
 void SetRawValue(HKEY root, const std::string& path, const std::string& name,
                  DWORD type, const std::string& data);
@@ -142,9 +142,10 @@ int QueuedInputCount();
 DWORD ConsoleInputMode();
 // The modes set by each SetConsoleMode call, in order.
 std::vector<DWORD> ConsoleModeHistory();
-// Everything printed through Print(), exactly as the program formatted it.
+// Everything printed through ConsolePrint, exactly as the program formatted
+// it.
 std::string ConsoleOutput();
 
 }  // namespace sim
 
-#endif  // WORMSWEEP_PLATFORM_SIM_SIM_CONTROL_H_
+#endif  // WORMSWEEP_SIM_SIM_CONTROL_H_
