@@ -46,3 +46,10 @@ add_test(NAME setup_deps_test
   COMMAND ${WORMSWEEP_BASH} ${CMAKE_SOURCE_DIR}/tools/setup_deps_test.sh
     ${CMAKE_SOURCE_DIR}/scripts/setup-deps)
 set_tests_properties(setup_deps_test PROPERTIES LABELS scripts)
+
+# Which Wine the Windows tests use on machines with and without 32-bit
+# support: only one kind of machine is at hand at a time.
+add_test(NAME wine_arch_test
+  COMMAND ${WORMSWEEP_BASH} ${CMAKE_SOURCE_DIR}/tools/wine_arch_test.sh
+    ${CMAKE_SOURCE_DIR}/tests/wine)
+set_tests_properties(wine_arch_test PROPERTIES LABELS scripts)

@@ -17,12 +17,15 @@ WS_WINE32_LOADER=${WS_WINE32_LOADER:-/usr/lib/wine/wine}
 WS_WINE64_LOADER=${WS_WINE64_LOADER:-/usr/lib/wine/wine64}
 
 # Runs `LOADER --version`; on failure prints the last line it or the shell
-# said about it ("...: Exec format error") and returns 1.
+# said about it ("LOADER: cannot execute binary file: Exec format error").
 ws__loader_fails() {  # LOADER
-  local output
+  local output status
   output=$("$1" --version 2>&1 </dev/null) && return 1
+  status=$?
   output=${output%$'\n'}
-  printf '%s\n' "${output##*$'\n'}"
+  output=${output##*$'\n'}
+  [[ "$output" == *"$1: "* ]] && output="$1: ${output#*"$1: "}"
+  printf '%s\n' "${output:-$1 --version: status $status}"
 }
 
 ws_choose_wine_arch() {
