@@ -209,7 +209,15 @@ ws_make_template() {  # DIR
     # The hives are written when the server ends.
     wineserver -w
     mv -- "$WINEPREFIX" "$dir"
-  ) 9>"$dir.lock" || ws_fail "cannot make the Wine prefix template $dir"
+  ) 9>"$dir.lock" || ws__template_failure "$dir"
+}
+
+ws__template_failure() {  # DIR
+  local error
+  if [[ "${WS_WINE_ARCH:-win32}" == win32 ]] && error=$(ws__loader_fails "$WS_WINE32_LOADER"); then
+    ws_fail "cannot make the Wine prefix template $1: 32-bit Wine cannot run on this machine ($error); the tests of the windows-x64 build run under 64-bit Wine"
+  fi
+  ws_fail "cannot make the Wine prefix template $1"
 }
 
 # Only the files that Wine merely loads are shared with the template through
