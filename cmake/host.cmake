@@ -72,3 +72,10 @@ add_test(NAME format_check_self_test
     ${CMAKE_SOURCE_DIR}/.clang-format)
 set_tests_properties(layer_check layer_check_self_test format_check
   format_check_self_test PROPERTIES LABELS shape)
+
+# Which Wine the Windows tests use on machines with and without 32-bit
+# support: only one kind of machine is at hand at a time.
+add_test(NAME wine_arch_test
+  COMMAND ${WORMSWEEP_BASH} ${CMAKE_SOURCE_DIR}/tools/wine_arch_test.sh
+    ${CMAKE_SOURCE_DIR}/tests/wine)
+set_tests_properties(wine_arch_test PROPERTIES LABELS scripts)

@@ -20,6 +20,8 @@ if [[ $status -ne 0 ]]; then
 fi
 
 source "$WS_SOURCE_DIR/tests/e2e/worm_scene.bash"
+ws_assert_file_contains "$work/out.txt" "Running $(realpath -- "$exe") (" \
+  "scripts/demo naming the exe it runs"
 infected=$(
   ws_report_banner
   worm_blebla_report

@@ -3,7 +3,7 @@
 # Source it from a test script:
 #
 #   source "$2"            # the path of this file, as ctest passes it
-#   ws_begin               # a fresh 32-bit prefix and its own wineserver
+#   ws_begin               # a fresh prefix and its own wineserver
 #   ws_run out.txt err.txt "$exe"
 #   ws_assert_status 0
 #   ...                    # ws_end runs by itself when the script exits
@@ -15,18 +15,33 @@
 #
 # Functions that check something end the script with "FAIL: ..." on stderr and
 # exit status 1, so a test reads as a list of steps and checks.
+#
+# Prefixes are 32-bit, for the product, unless WS_WINE_ARCH is win64: then
+# they are 64-bit prefixes of 64-bit Wine, for the 64-bit build that stands in
+# for the product where 32-bit programs cannot run (see wine_arch.sh).
+
+WS_LIB_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+source "$WS_LIB_DIR/wine_arch.sh"
 
 # A prefix that the test's own Wine settings cannot leak into: no display, no
 # .NET or HTML engine install prompts, no desktop menu entries written into
 # the user's home.
+#
+# WS_WINE is the command that runs a Windows program. Debian's `wine` always
+# takes the 32-bit loader when it is installed: 64-bit Wine is run through its
+# own loader, which WINELOADER names for the processes Wine starts itself.
 ws_wine_environment() {
-  export WINEARCH=win32
+  export WINEARCH=${WS_WINE_ARCH:-win32}
   export WINEDEBUG=-all
   export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-  unset DISPLAY WAYLAND_DISPLAY WINELOADERNOEXEC
+  unset DISPLAY WAYLAND_DISPLAY WINELOADERNOEXEC WINELOADER
+  case "$WINEARCH" in
+    win32) WS_WINE=wine ;;
+    win64) export WINELOADER=$WS_WINE64_LOADER; WS_WINE=$WINELOADER ;;
+    *) ws_fail "WS_WINE_ARCH=$WINEARCH: use win32 or win64" ;;
+  esac
 }
 
-WS_LIB_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 WS_SOURCE_DIR=$(cd "$WS_LIB_DIR/../.." && pwd)
 WS_TIMEOUT=${WS_TIMEOUT:-60}
 WS_STATUS=
@@ -176,7 +191,7 @@ ws_crlf() {  # <in >out
 # Prefixes and the wineserver
 
 ws_template_dir() {
-  printf '%s\n' "${WS_WINE_TEMPLATE:-${TMPDIR:-/tmp}/wormsweep-wine-template-$(id -u)}"
+  printf '%s\n' "${WS_WINE_TEMPLATE:-${TMPDIR:-/tmp}/wormsweep-wine-template-$(id -u)-${WS_WINE_ARCH:-win32}}"
 }
 
 # Makes the template prefix at DIR unless it is there already. Safe to call
@@ -190,11 +205,19 @@ ws_make_template() {  # DIR
     rm -rf "$dir" "$dir.new"
     ws_wine_environment
     export WINEPREFIX="$dir.new"
-    wineboot -i </dev/null >"$dir.log" 2>&1 || { cat "$dir.log" >&2; exit 1; }
+    "$WS_WINE" wineboot -i </dev/null >"$dir.log" 2>&1 || { cat "$dir.log" >&2; exit 1; }
     # The hives are written when the server ends.
     wineserver -w
     mv -- "$WINEPREFIX" "$dir"
-  ) 9>"$dir.lock" || ws_fail "cannot make the Wine prefix template $dir"
+  ) 9>"$dir.lock" || ws__template_failure "$dir"
+}
+
+ws__template_failure() {  # DIR
+  local error
+  if [[ "${WS_WINE_ARCH:-win32}" == win32 ]] && error=$(ws__loader_fails "$WS_WINE32_LOADER"); then
+    ws_fail "cannot make the Wine prefix template $1: 32-bit Wine cannot run on this machine ($error); the tests of the windows-x64 build run under 64-bit Wine"
+  fi
+  ws_fail "cannot make the Wine prefix template $1"
 }
 
 # Only the files that Wine merely loads are shared with the template through
@@ -271,7 +294,7 @@ ws__close_hold_fds() {
 # Runs a Wine program with standard handles from/to files; the status is the
 # function's result.
 ws__wine() {  # PROGRAM ARGS...
-  (ws__close_hold_fds; exec timeout "$WS_TIMEOUT" wine "$@") \
+  (ws__close_hold_fds; exec timeout "$WS_TIMEOUT" "$WS_WINE" "$@") \
     </dev/null >"$WS_WORK/tool.out" 2>"$WS_WORK/tool.err"
 }
 
@@ -348,7 +371,7 @@ ws_set_windows_version() {  # EXE_NAME VERSION
 ws_run() {  # OUT_FILE ERR_FILE PROGRAM [ARGS...]
   local out=$1 err=$2
   shift 2
-  (ws__close_hold_fds; exec timeout "$WS_TIMEOUT" wine "$@") \
+  (ws__close_hold_fds; exec timeout "$WS_TIMEOUT" "$WS_WINE" "$@") \
     <"${WS_STDIN:-/dev/null}" >"$out" 2>"$err"
   WS_STATUS=$?
 }
@@ -390,7 +413,7 @@ ws__start_holder() {  # NAME PROGRAM WINDOWS_PATH...
   # Opening for reading and writing does not wait for a reader; this end
   # stays with the test, and closing it is the holder's signal to end.
   exec {fd}<>"$pipe"
-  (ws__close_hold_fds; exec {fd}>&-; exec wine "$program" "$(ws_win_path "$marker")" "$@") \
+  (ws__close_hold_fds; exec {fd}>&-; exec "$WS_WINE" "$program" "$(ws_win_path "$marker")" "$@") \
     <"$pipe" >"$WS_WORK/hold-$name.out" 2>&1 &
   WS_HOLD_PID[$name]=$!
   WS_HOLD_FD[$name]=$fd
@@ -652,8 +675,9 @@ ws_console_start() {  # NAME PROGRAM [ARGS...]
     printf 'cd %q || exit 1\n' "$WS_WORK"
     printf 'export WINEPREFIX=%q WINEARCH=%q WINEDEBUG=%q WINEDLLOVERRIDES=%q\n' \
       "$WINEPREFIX" "$WINEARCH" "$WINEDEBUG" "$WINEDLLOVERRIDES"
-    printf 'unset DISPLAY WAYLAND_DISPLAY TMUX\n'
-    printf 'wine'
+    printf 'unset DISPLAY WAYLAND_DISPLAY TMUX WINELOADER\n'
+    [[ -n "${WINELOADER:-}" ]] && printf 'export WINELOADER=%q\n' "$WINELOADER"
+    printf '%q' "$WS_WINE"
     printf ' %q' "$@"
     printf '\necho $? >%q.tmp && mv %q.tmp %q\n' \
       "$WS_WORK/$name.status" "$WS_WORK/$name.status" "$WS_WORK/$name.status"
