@@ -59,6 +59,13 @@ void ShortenNextWrite(DWORD bytes);
 // How many times `function` has been called since Reset().
 int CallCount(const std::string& function);
 
+// ---- Call log ----
+// The Win32 name of every simulated call since Reset() or ClearCallLog(), in
+// the order made, failed calls included. A test that knows the calls of one
+// run can then make any one of them fail in the next.
+std::vector<std::string> CallLog();
+void ClearCallLog();
+
 // ---- Registry ----
 // Paths are below a root, backslash-separated, case-insensitive. Setting a
 // value creates the key and its parents.
