@@ -106,9 +106,24 @@ bool KeepsInOrder(const vector<string>& lines, const vector<string>& expected) {
   return found == expected.size();
 }
 
+// The run may stop (status 3) only when the system reports no Windows or no
+// system directory and neither attempt at the version query succeeds.
+bool MayStopTheRun(const vector<Fault>& faults) {
+  bool directoryFails = false;
+  int versionFailures = 0;
+  for (const Fault& fault : faults) {
+    directoryFails = directoryFails ||
+                     fault.function == "GetWindowsDirectoryA" ||
+                     fault.function == "GetSystemDirectoryA";
+    if (fault.function == "GetVersionExA") ++versionFailures;
+  }
+  return directoryFails && versionFailures >= 2;
+}
+
 // Runs the program over the infected machine with `faults` armed; returns
 // what went wrong, "" when nothing did.
-string RunWithFaults(sim::Line line, const vector<Fault>& faults) {
+string RunWithFaults(sim::Line line, const vector<Fault>& faults,
+                     bool* stops = NULL) {
   InfectedMachine machine = InfectWithEverything(line);
   int releasingFaults = 0;
   int keyClosingFaults = 0;
@@ -120,10 +135,11 @@ string RunWithFaults(sim::Line line, const vector<Fault>& faults) {
   sim::QueueInput(KeyRecord(true, VK_RETURN, '\r'));
 
   string problems;
-  // Two failures never stop the run: that takes the directory and both
-  // attempts at the version query.
   int status = CleaningRun();
-  if (status != 0) problems += "exit status " + std::to_string(status) + "\n";
+  if (status != 0 && !(status == 3 && MayStopTheRun(faults))) {
+    problems += "exit status " + std::to_string(status) + "\n";
+  }
+  if (stops != NULL) *stops = status == 3;
   sim::ClearFailures();
 
   string autoexec = sim::FileExists("C:\\AUTOEXEC.BAT")
@@ -155,6 +171,8 @@ string RunWithFaults(sim::Line line, const vector<Fault>& faults) {
   if (!sim::FileExists("C:\\windows\\rundll32.exe")) {
     problems += "no rundll32.exe after the restart\n";
   }
+  string damageAtRestart = DamageBeyondTheWorms(machine);
+  if (!damageAtRestart.empty()) problems += "at restart: " + damageAtRestart;
   return problems;
 }
 
@@ -178,9 +196,9 @@ class FaultSweepTest : public testing::TestWithParam<sim::Line> {
  protected:
   void SetUp() override { calls_ = CleanRunCalls(GetParam()); }
 
-  void Check(const vector<Fault>& faults) {
+  void Check(const vector<Fault>& faults, bool* stops = NULL) {
     ++runs_;
-    string problems = RunWithFaults(GetParam(), faults);
+    string problems = RunWithFaults(GetParam(), faults, stops);
     if (problems.empty()) return;
     if (++findings_ <= kReportedFindings) {
       ADD_FAILURE() << Describe(GetParam(), faults) << ":\n" << problems;
@@ -219,6 +237,28 @@ TEST_P(FaultSweepTest, PairsOfCallsFailing) {
     Check({FaultAt(calls_, std::min(first, second)),
            FaultAt(calls_, std::max(first, second))});
   }
+}
+
+// Each directory query failing, with both attempts at the version query
+// that may follow it: the run stops exactly when the Sircam cleaner asked
+// for the directory (once for the Windows, once for the system directory),
+// not when the schedule file's path did.
+TEST_P(FaultSweepTest, DirectoryAndVersionFailing) {
+  int stops = 0;
+  for (size_t k = 0; k < calls_.size(); ++k) {
+    if (calls_[k] != "GetWindowsDirectoryA" &&
+        calls_[k] != "GetSystemDirectoryA") {
+      continue;
+    }
+    int versionQueriesBefore = static_cast<int>(
+        std::count(calls_.begin(), calls_.begin() + k, "GetVersionExA"));
+    bool stopped = false;
+    Check({FaultAt(calls_, k), Fault{"GetVersionExA", versionQueriesBefore + 1},
+           Fault{"GetVersionExA", versionQueriesBefore + 2}},
+          &stopped);
+    if (stopped) ++stops;
+  }
+  EXPECT_EQ(2, stops);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -344,6 +344,10 @@ string DamageBeyondTheWorms(const InfectedMachine& machine) {
   std::vector<string> changeable = machine.wormFiles;
   changeable.push_back("C:\\AUTOEXEC.BAT");
   changeable.push_back(machine.wininitPath);
+  // What Windows 9x renames wininit.ini to once it has carried it out.
+  changeable.push_back(machine.wininitPath.substr(
+                           0, machine.wininitPath.size() - 3) +
+                       "bak");
   std::set<string> filesBefore = Lines(machine.filesBefore);
   std::set<string> filesAfter = Lines(sim::FileSystemDump());
   for (const std::set<string>* side : {&filesBefore, &filesAfter}) {

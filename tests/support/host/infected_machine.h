@@ -40,7 +40,8 @@ std::string ForeignOutput(const InfectedMachine& machine,
                           const std::string& output);
 
 // What the run changed or deleted that is not the worms' and not a repair:
-// one description a line, empty when nothing. Call before sim::Restart().
+// one description a line, empty when nothing. Also after sim::Restart(),
+// which carries out what the run scheduled.
 std::string DamageBeyondTheWorms(const InfectedMachine& machine);
 
 // The lines of a text file, without their line ends.
