@@ -15,6 +15,10 @@ namespace {
 const char kResultText[] =
     "Your registry was cleaned from links to I-Worm.Sircam virus \n"
     "but we recommend to use Tarnwell Anti-Virus to scan your hard drive.\n";
+// The rundll32.exe path, then the path of the saved original.
+const char kCannotRestoreText[] =
+    "This program can not restore %s file. \n"
+    "You can try to copy %s file to its place manually.\n\n";
 
 // Below HKEY_LOCAL_MACHINE.
 const char kMarkerKey[] = "Software\\SirCam";
@@ -110,6 +114,16 @@ void DeleteStartupCopy(RunState& run) {
   RegCloseKey(shellFolders);
 }
 
+// When the saved original can take the place of rundll32.exe neither now
+// nor at the restart, a copy of it is put there, so that Windows is never
+// left without the program. A copy made while the worm's file waits for its
+// deletion at the restart would go with it, so none is made then.
+void KeepSystemProgram(const char* saved, const char* replaced,
+                       RemovalResult replacedRemoval) {
+  if (replacedRemoval != Deferred && CopyFileA(saved, replaced, FALSE)) return;
+  ConsolePrint(kCannotRestoreText, replaced, saved);
+}
+
 // The worm's rundll32.exe is deleted before the saved original takes its
 // name; when it is in use, both steps wait for the restart, in that order,
 // and the rename alone decides whether the restart is needed.
@@ -123,8 +137,18 @@ void RestoreSystemProgram(const char* drive, RunState& run) {
   WIN32_FIND_DATAA found;
   HANDLE search = FindFirstFileA(saved, &found);
   if (search == INVALID_HANDLE_VALUE) return;
-  DeleteOrDefer(replaced);
-  if (RenameOrDefer(saved, replaced) == Deferred) run.RestartNeeded = true;
+  RemovalResult replacedRemoval = DeleteOrDefer(replaced);
+  switch (RenameOrDefer(saved, replaced)) {
+    case Done:
+      break;
+    case Deferred:
+      run.RestartNeeded = true;
+      break;
+    case Failed:
+    case NoVersion:
+      KeepSystemProgram(saved, replaced, replacedRemoval);
+      break;
+  }
   FindClose(search);
 }
 

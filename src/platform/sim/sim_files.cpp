@@ -916,6 +916,43 @@ BOOL WINAPI MoveFileExA(LPCSTR existing, LPCSTR target, DWORD flags) {
   return error == 0 ? TRUE : FailWith(error);
 }
 
+// ---- Copying ----
+// As Windows does it: the source opened for reading, sharing reading and
+// writing; the target created anew (or overwritten) for writing, sharing
+// nothing; the target takes the source's attributes.
+BOOL WINAPI CopyFileA(LPCSTR existing, LPCSTR target, BOOL failIfExists) {
+  if (Fails("CopyFileA")) return FALSE;
+  Location from = Locate(existing);
+  if (from.error != 0) return FailWith(from.error);
+  if (from.entry->isDirectory || from.directory == NULL) {
+    return FailWith(ERROR_ACCESS_DENIED);
+  }
+  if (!SharingAllows(from.entry, GENERIC_READ,
+                     FILE_SHARE_READ | FILE_SHARE_WRITE)) {
+    return FailWith(ERROR_SHARING_VIOLATION);
+  }
+  Location to = Locate(target);
+  if (to.error != 0 && to.error != ERROR_FILE_NOT_FOUND) {
+    return FailWith(to.error);
+  }
+  if (to.directory == NULL) return FailWith(ERROR_ACCESS_DENIED);
+  Node* node = to.entry;
+  if (node != NULL) {
+    if (failIfExists) return FailWith(ERROR_FILE_EXISTS);
+    if (node->isDirectory || (node->attributes & FILE_ATTRIBUTE_READONLY)) {
+      return FailWith(ERROR_ACCESS_DENIED);
+    }
+    if (node == from.entry || !SharingAllows(node, GENERIC_WRITE, 0)) {
+      return FailWith(ERROR_SHARING_VIOLATION);
+    }
+  } else {
+    node = AddChild(to.directory, to.leaf, false);
+  }
+  node->contents = from.entry->contents;
+  node->attributes = from.entry->attributes | FILE_ATTRIBUTE_ARCHIVE;
+  return TRUE;
+}
+
 BOOL WINAPI CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES security) {
   (void)security;
   if (Fails("CreateDirectoryA")) return FALSE;

@@ -181,6 +181,7 @@ void WINAPI SetLastError(DWORD error);
 BOOL WINAPI DeleteFileA(LPCSTR path);
 BOOL WINAPI MoveFileA(LPCSTR existing, LPCSTR target);
 BOOL WINAPI MoveFileExA(LPCSTR existing, LPCSTR target, DWORD flags);
+BOOL WINAPI CopyFileA(LPCSTR existing, LPCSTR target, BOOL failIfExists);
 BOOL WINAPI CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES security);
 BOOL WINAPI RemoveDirectoryA(LPCSTR path);
 DWORD WINAPI GetFileAttributesA(LPCSTR path);
