@@ -220,6 +220,29 @@ TEST_P(StartupBatchTest, SizeOrMemoryFailureNeverRewrites) {
   }
 }
 
+// A batch file of 4 GiB or more cannot be held in memory whole. Its low
+// part alone could look like a small file: rewritten from that, the file
+// would be cut.
+TEST_P(StartupBatchTest, FileOfFourGiBOrMoreIsRefused) {
+  const string infected =
+      "@echo off\r\n@win \\recycled\\sirc32.exe\r\nPATH C:\\DOS\r\n";
+  const uint64_t kFourGiB = 0x100000000ull;
+  for (uint64_t size : {kFourGiB - 1, kFourGiB, kFourGiB + infected.size(),
+                        5 * kFourGiB}) {
+    SCOPED_TRACE(size);
+    sim::Reset(GetParam());
+    sim::PutFile(kBatchFile, infected);
+    sim::SetReportedFileSize(kBatchFile, size);
+
+    RepairStartupBatch();
+
+    EXPECT_EQ(infected, sim::FileContents(kBatchFile));
+    EXPECT_EQ(kCannotModify, sim::ConsoleOutput());
+    EXPECT_EQ(0, sim::CallCount("HeapAlloc"));
+    EXPECT_EQ(0, sim::CallCount("WriteFile"));
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(BothLines, StartupBatchTest,
                          testing::Values(sim::Line::Nt, sim::Line::Win9x));
 

@@ -570,6 +570,24 @@ TEST(SimFiles, OverlongPathsAndHugeWritesAreRefused) {
   CloseHandle(file);
 }
 
+TEST(SimFiles, ReportedSizeCanReachBeyondFourGiB) {
+  sim::Reset();
+  sim::PutFile("C:\\big.bat", "small");
+  sim::SetReportedFileSize("C:\\BIG.BAT", 0x100000005ull);
+  HANDLE file = OpenForReading("C:\\big.bat", FILE_SHARE_READ);
+  ASSERT_NE(INVALID_HANDLE_VALUE, file);
+
+  DWORD high = 0;
+  EXPECT_EQ(5u, GetFileSize(file, &high));
+  EXPECT_EQ(1u, high);
+  EXPECT_EQ(5u, GetFileSize(file, NULL));
+  char buffer[16];
+  DWORD read = 0;
+  EXPECT_TRUE(ReadFile(file, buffer, sizeof buffer, &read, NULL));
+  EXPECT_EQ(5u, read);
+  CloseHandle(file);
+}
+
 TEST(SimFiles, WriteAfterSeekPastEndFillsWithZeros) {
   sim::Reset(sim::Line::Nt);
   HANDLE file = CreateFileA("C:\\gap.bin", GENERIC_WRITE, 0, NULL,

@@ -6,6 +6,8 @@
 #ifndef WORMSWEEP_PLATFORM_SIM_SIM_CONTROL_H_
 #define WORMSWEEP_PLATFORM_SIM_SIM_CONTROL_H_
 
+#include <stdint.h>
+
 #include <string>
 #include <utility>
 #include <vector>
@@ -103,6 +105,12 @@ void SetReadOnly(const std::string& path, bool readOnly);
 // Every drive, directory and file with its size, one per line, in a stable
 // order.
 std::string FileSystemDump();
+
+// ---- Reported sizes ----
+// Makes GetFileSize report `size` for the file, 4 GiB and more included (the
+// low part returned, the high part through its pointer), whatever the file
+// holds; reading still gives its contents. Until Reset().
+void SetReportedFileSize(const std::string& path, uint64_t size);
 // How many file, find and console handles are open now.
 int OpenHandleCount();
 

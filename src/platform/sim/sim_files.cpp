@@ -73,6 +73,8 @@ struct FileState {
   // Set by ShortenNextWrite: the next write stops after this many bytes.
   bool shortenNextWrite = false;
   DWORD nextWriteLimit = 0;
+  // Set by SetReportedFileSize, by upper-case full path.
+  std::map<std::string, uint64_t> reportedSizes;
 };
 
 FileState g_files;
@@ -853,6 +855,14 @@ std::string FileSystemDump() {
   return dump;
 }
 
+void SetReportedFileSize(const std::string& path, uint64_t size) {
+  Location location = Locate(path.c_str(), false, Caller::Control);
+  if (location.error != 0 || location.entry->isDirectory) {
+    SetupError("no such file", path);
+  }
+  g_files.reportedSizes[Upper(FullPath(location.entry))] = size;
+}
+
 int OpenHandleCount() {
   return static_cast<int>(g_files.files.size() + g_files.searches.size() +
                           g_files.consoles.size());
@@ -1184,8 +1194,12 @@ DWORD WINAPI GetFileSize(HANDLE file, LPDWORD sizeHigh) {
     sim::internal::SetError(ERROR_INVALID_HANDLE);
     return INVALID_FILE_SIZE;
   }
-  if (sizeHigh != NULL) *sizeHigh = 0;
-  return static_cast<DWORD>(open->node->contents.size());
+  uint64_t size = open->node->contents.size();
+  std::map<std::string, uint64_t>::const_iterator reported =
+      g_files.reportedSizes.find(Upper(FullPath(open->node.get())));
+  if (reported != g_files.reportedSizes.end()) size = reported->second;
+  if (sizeHigh != NULL) *sizeHigh = static_cast<DWORD>(size >> 32);
+  return static_cast<DWORD>(size);
 }
 
 DWORD WINAPI SetFilePointer(HANDLE file, LONG distance, PLONG distanceHigh,
