@@ -79,3 +79,8 @@ worm_sircam_report() {  # [restart]
   [[ "${1:-}" == restart ]] && ws_text kRestartAdvice
   return 0
 }
+
+# What the program says when c:\autoexec.bat keeps the worm's line.
+worm_batch_cannot_modify() {
+  printf 'This program can not modify c:\\autoexec.bat file. \nYou can try to find and delete "@win \\recycled\\sirc32.exe" string from this file manually.\n\n'
+}
