@@ -101,11 +101,9 @@ bool StartsWith(const string& text, const string& prefix) {
   return text.compare(0, prefix.size(), prefix) == 0;
 }
 
-// Whether the dump line is about `path` or (for a key or directory)
-// something below it.
-bool LineIsAbout(const string& line, const string& path) {
-  string upperLine = Upper(line);
-  string upperPath = Upper(path);
+// Whether the upper-cased dump line is about the upper-cased `path` or (for
+// a key or directory) something below it.
+bool UpperLineIsAbout(const string& upperLine, const string& upperPath) {
   if (!StartsWith(upperLine, upperPath)) return false;
   if (upperLine.size() == upperPath.size()) return true;
   char next = upperLine[upperPath.size()];
@@ -119,19 +117,34 @@ std::set<string> Lines(const string& dump) {
   return lines;
 }
 
-bool IsWormRegistryLine(const string& line) {
-  for (const char* key : kWormKeys) {
-    if (LineIsAbout(line, key)) return true;
-  }
+// The upper-cased beginnings of the dump lines that are the worms' own.
+std::vector<string> WormRegistryPrefixes() {
+  std::vector<string> prefixes;
   for (const RepairedValue& value : kRepairedValues) {
-    if (StartsWith(Upper(line), Upper(string(value.dumpKey) + " : \"\" ="))) {
-      return true;
-    }
+    prefixes.push_back(Upper(string(value.dumpKey) + " : \"\" ="));
   }
-  return StartsWith(Upper(line),
-                    Upper(string(kRunKey) + " : \"Win32BaseServiceMOD\" =")) ||
-         StartsWith(Upper(line),
-                    Upper(string(kRunServicesKey) + " : \"Driver32\" ="));
+  prefixes.push_back(Upper(string(kRunKey) + " : \"Win32BaseServiceMOD\" ="));
+  prefixes.push_back(Upper(string(kRunServicesKey) + " : \"Driver32\" ="));
+  return prefixes;
+}
+
+std::vector<string> UpperWormKeys() {
+  std::vector<string> keys;
+  for (const char* key : kWormKeys) keys.push_back(Upper(key));
+  return keys;
+}
+
+bool IsWormRegistryLine(const string& line) {
+  static const std::vector<string> keys = UpperWormKeys();
+  static const std::vector<string> prefixes = WormRegistryPrefixes();
+  string upperLine = Upper(line);
+  for (const string& key : keys) {
+    if (UpperLineIsAbout(upperLine, key)) return true;
+  }
+  for (const string& prefix : prefixes) {
+    if (StartsWith(upperLine, prefix)) return true;
+  }
+  return false;
 }
 
 string WithoutTrailingNuls(string text) {
@@ -341,13 +354,14 @@ string DamageBeyondTheWorms(const InfectedMachine& machine) {
     }
   }
 
-  std::vector<string> changeable = machine.wormFiles;
+  std::vector<string> changeable;
+  for (const string& path : machine.wormFiles) changeable.push_back(Upper(path));
   changeable.push_back("C:\\AUTOEXEC.BAT");
-  changeable.push_back(machine.wininitPath);
+  changeable.push_back(Upper(machine.wininitPath));
   // What Windows 9x renames wininit.ini to once it has carried it out.
-  changeable.push_back(machine.wininitPath.substr(
-                           0, machine.wininitPath.size() - 3) +
-                       "bak");
+  changeable.push_back(
+      Upper(machine.wininitPath.substr(0, machine.wininitPath.size() - 3) +
+            "bak"));
   std::set<string> filesBefore = Lines(machine.filesBefore);
   std::set<string> filesAfter = Lines(sim::FileSystemDump());
   for (const std::set<string>* side : {&filesBefore, &filesAfter}) {
@@ -356,8 +370,9 @@ string DamageBeyondTheWorms(const InfectedMachine& machine) {
     for (const string& line : *side) {
       if (other.count(line) != 0) continue;
       bool allowed = false;
+      string upperLine = Upper(line);
       for (const string& path : changeable) {
-        allowed = allowed || LineIsAbout(line, path);
+        allowed = allowed || UpperLineIsAbout(upperLine, path);
       }
       if (!allowed) {
         damage += string(side == &filesBefore ? "file lost: " : "file gained: ") +
