@@ -105,14 +105,14 @@ void SetReadOnly(const std::string& path, bool readOnly);
 // Every drive, directory and file with its size, one per line, in a stable
 // order.
 std::string FileSystemDump();
+// How many file, find and console handles are open now.
+int OpenHandleCount();
 
 // ---- Reported sizes ----
 // Makes GetFileSize report `size` for the file, 4 GiB and more included (the
 // low part returned, the high part through its pointer), whatever the file
 // holds; reading still gives its contents. Until Reset().
 void SetReportedFileSize(const std::string& path, uint64_t size);
-// How many file, find and console handles are open now.
-int OpenHandleCount();
 
 // NT's boot-time move list (PendingFileRenameOperations), in order:
 // {source, target}; the target is "" for a deletion.
