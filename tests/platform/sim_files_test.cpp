@@ -194,6 +194,7 @@ bool MoveFails() { return !MoveFileA("C:\\a.txt", "C:\\b.txt"); }
 bool MoveExFails() {
   return !MoveFileExA("C:\\a.txt", NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
 }
+bool CopyFails() { return !CopyFileA("C:\\a.txt", "C:\\b.txt", FALSE); }
 bool CreateDirectoryFails() { return !CreateDirectoryA("C:\\new", NULL); }
 bool RemoveDirectoryFails() { return !RemoveDirectoryA("C:\\empty"); }
 bool GetAttributesFails() {
@@ -236,6 +237,7 @@ TEST(SimFileFaults, EveryPathCallFailsWhenArmed) {
       {"DeleteFileA", DeleteFails},
       {"MoveFileA", MoveFails},
       {"MoveFileExA", MoveExFails},
+      {"CopyFileA", CopyFails},
       {"CreateDirectoryA", CreateDirectoryFails},
       {"RemoveDirectoryA", RemoveDirectoryFails},
       {"GetFileAttributesA", GetAttributesFails},
