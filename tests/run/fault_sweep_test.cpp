@@ -167,8 +167,12 @@ string RunWithFaults(sim::Line line, const vector<Fault>& faults,
     problems += "keys open: " + std::to_string(sim::OpenKeyCount()) + "\n";
   }
 
+  // Unless the user was told which file to copy back.
+  bool toldToRestore = sim::ConsoleOutput().find(
+                           "can not restore C:\\windows\\rundll32.exe") !=
+                       string::npos;
   sim::Restart();
-  if (!sim::FileExists("C:\\windows\\rundll32.exe")) {
+  if (!sim::FileExists("C:\\windows\\rundll32.exe") && !toldToRestore) {
     problems += "no rundll32.exe after the restart\n";
   }
   string damageAtRestart = DamageBeyondTheWorms(machine);
@@ -259,6 +263,38 @@ TEST_P(FaultSweepTest, DirectoryAndVersionFailing) {
     if (stopped) ++stops;
   }
   EXPECT_EQ(2, stops);
+}
+
+// The sweep is only as good as what it looks at: its checks must see a
+// foreign or cut text, a changed bystander and a lost key.
+TEST(FaultSweepChecksTest, SeeWhatMustNotHappen) {
+  InfectedMachine machine = InfectWithEverything(sim::Line::Nt);
+  const string cannotRestore =
+      "This program can not restore C:\\windows\\rundll32.exe file. \n"
+      "You can try to copy C:\\windows\\run32.exe file to its place "
+      "manually.\n\n";
+  const string cannotDelete =
+      "This program can not delete C:\\WINNT\\ScMx32.exe file. \n"
+      "You can try to find and delete this file manually.\n\n";
+  EXPECT_EQ("", ForeignOutput(machine, cannotRestore + cannotDelete));
+  string cut = cannotDelete;
+  cut.erase(cut.find(".exe file"), 1);
+  EXPECT_EQ(cut, ForeignOutput(machine, cannotRestore + cut));
+  EXPECT_EQ("Error\n", ForeignOutput(machine, cannotDelete + "Error\n"));
+
+  EXPECT_EQ("", DamageBeyondTheWorms(machine));
+  sim::PutFile("C:\\WINNT\\notepad.exe", "MZ changed");
+  EXPECT_NE(string::npos, DamageBeyondTheWorms(machine).find("notepad.exe"));
+  sim::PutFile("C:\\WINNT\\notepad.exe", "MZ notepad");
+  HKEY run;
+  ASSERT_EQ(ERROR_SUCCESS,
+            RegOpenKeyExA(HKEY_LOCAL_MACHINE,
+                          "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run",
+                          0, KEY_READ | KEY_WRITE, &run));
+  RegDeleteValueA(run, "Tool");
+  RegCloseKey(run);
+  EXPECT_NE(string::npos, DamageBeyondTheWorms(machine).find("\"Tool\""));
+  CloseHandle(machine.runningWorm);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -165,7 +165,9 @@ bool MatchesText(const InfectedMachine& machine, const string& output,
     cursor += piece.size();
     if (placeholder == string::npos) break;
     pieceStart = placeholder + 2;
-    size_t pathEnd = output.find(" file.", cursor);
+    size_t nextPlaceholder = text.find("%s", pieceStart);
+    string nextPiece = text.substr(pieceStart, nextPlaceholder - pieceStart);
+    size_t pathEnd = output.find(nextPiece, cursor);
     if (pathEnd == string::npos) return false;
     string path = Upper(output.substr(cursor, pathEnd - cursor));
     bool known = false;
@@ -246,6 +248,9 @@ InfectedMachine InfectWithEverything(sim::Line line) {
                       "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run",
                       "Win32BaseServiceMOD", system + "\\winsvrc.exe");
   machine.wormFiles.push_back(system + "\\winsvrc.vxd");
+  // Not on the disk: a later variant that finds the value (when the first
+  // could not remove it) deletes the program it names, and says it cannot.
+  machine.wormFiles.push_back(system + "\\winsvrc.exe");
 
   // Sircam.
   const string recycledCopy = "C:\\RECYCLED\\SirC32.exe";

@@ -16,8 +16,9 @@ struct InfectedMachine {
   std::string autoexecCleaned;
   std::string wininitPath;
   std::string wininitBefore;
-  // The files the worms own: the program may delete them, or (for
-  // rundll32.exe and run32.exe) put the one in place of the other.
+  // The files the worms own (some only named by them): the program may
+  // delete them, or (for rundll32.exe and run32.exe) put the one in place of
+  // the other, and may name them in its texts.
   std::vector<std::string> wormFiles;
   // Every other file planted, with its contents.
   std::map<std::string, std::string> bystanderFiles;
