@@ -3,21 +3,27 @@ find_package(GTest REQUIRED)
 
 add_compile_options(-Wall -Wextra -Werror)
 
+# The simulated Windows lives with the tests; its own tests run with the unit
+# tests.
 file(GLOB WORMSWEEP_SIM_SOURCES CONFIGURE_DEPENDS
-  ${CMAKE_SOURCE_DIR}/src/platform/sim/*.cpp)
+  ${CMAKE_SOURCE_DIR}/tests/sim/*.cpp)
+list(FILTER WORMSWEEP_SIM_SOURCES EXCLUDE REGEX "_test\\.cpp$")
 
 add_library(wormsweep_core STATIC
   ${WORMSWEEP_LOGIC_SOURCES}
   ${WORMSWEEP_PLATFORM_COMMON_SOURCES}
   ${WORMSWEEP_SIM_SOURCES})
-target_include_directories(wormsweep_core PUBLIC ${CMAKE_SOURCE_DIR}/src)
+target_include_directories(wormsweep_core PUBLIC
+  ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)
 
 # Unit tests of the logic and of the simulation itself.
 file(GLOB_RECURSE WORMSWEEP_UNIT_TEST_SOURCES CONFIGURE_DEPENDS
   ${CMAKE_SOURCE_DIR}/tests/run/*_test.cpp
   ${CMAKE_SOURCE_DIR}/tests/primitives/*_test.cpp
   ${CMAKE_SOURCE_DIR}/tests/cleaners/*_test.cpp
-  ${CMAKE_SOURCE_DIR}/tests/platform/*_test.cpp)
+  ${CMAKE_SOURCE_DIR}/tests/report/*_test.cpp
+  ${CMAKE_SOURCE_DIR}/tests/platform/*_test.cpp
+  ${CMAKE_SOURCE_DIR}/tests/sim/*_test.cpp)
 file(GLOB WORMSWEEP_HOST_SUPPORT_SOURCES CONFIGURE_DEPENDS
   ${CMAKE_SOURCE_DIR}/tests/support/host/*.cpp)
 add_executable(unit_tests ${WORMSWEEP_UNIT_TEST_SOURCES}
@@ -46,3 +52,23 @@ add_test(NAME setup_deps_test
   COMMAND ${WORMSWEEP_BASH} ${CMAKE_SOURCE_DIR}/tools/setup_deps_test.sh
     ${CMAKE_SOURCE_DIR}/scripts/setup-deps)
 set_tests_properties(setup_deps_test PROPERTIES LABELS scripts)
+
+# The shape of the source: every folder of src/ includes only from itself and
+# the folders after it (run, cleaners, report, primitives, platform), and
+# every C++ file is formatted as .clang-format says.
+add_test(NAME layer_check
+  COMMAND ${WORMSWEEP_BASH} ${CMAKE_SOURCE_DIR}/tools/check_layers.sh
+    ${CMAKE_SOURCE_DIR}/src)
+add_test(NAME layer_check_self_test
+  COMMAND ${WORMSWEEP_BASH} ${CMAKE_SOURCE_DIR}/tools/check_layers_test.sh
+    ${CMAKE_SOURCE_DIR}/tools/check_layers.sh)
+find_program(WORMSWEEP_CLANG_FORMAT NAMES clang-format clang-format-14 REQUIRED)
+add_test(NAME format_check
+  COMMAND ${WORMSWEEP_BASH} ${CMAKE_SOURCE_DIR}/tools/check_format.sh
+    ${WORMSWEEP_CLANG_FORMAT} ${CMAKE_SOURCE_DIR})
+add_test(NAME format_check_self_test
+  COMMAND ${WORMSWEEP_BASH} ${CMAKE_SOURCE_DIR}/tools/check_format_test.sh
+    ${WORMSWEEP_CLANG_FORMAT} ${CMAKE_SOURCE_DIR}/tools/check_format.sh
+    ${CMAKE_SOURCE_DIR}/.clang-format)
+set_tests_properties(layer_check layer_check_self_test format_check
+  format_check_self_test PROPERTIES LABELS shape)

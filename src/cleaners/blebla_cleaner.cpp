@@ -1,11 +1,12 @@
-#include "cleaners/blebla_cleaner.h"
+#include "cleaners/cleaners.h"
 
 #include "platform/console.h"
 #include "platform/windows_api.h"
 #include "primitives/deferred_removal.h"
 #include "primitives/file_type_repair.h"
 #include "primitives/key_purge.h"
-#include "run/cleaning_run.h"
+#include "report/report.h"
+#include "report/texts.h"
 
 namespace {
 
@@ -14,17 +15,10 @@ const char kMarkerType[] = "rnjfile";
 // Where the worm always puts itself, whatever the actual Windows directory.
 const char kWormFile[] = "c:\\windows\\sysrnj.exe";
 
-const char kCannotDeleteText[] =
-    "This program can not delete c:\\windows\\sysrnj.exe file. \n"
-    "You can try to find and delete this file manually.\n\n";
-const char kResultText[] =
-    "Your registry was cleaned from links to I-Worm.BleBla.b virus \n"
-    "but we recommend to use Tarnwell Anti-Virus to scan your hard drive.\n";
-
 enum RepairOperation {
-  LinkToType,   // RepairAssociation(Names, Types)
-  ClearLink,    // ClearTypeDefault(Names)
-  DeleteKey,    // one RegDeleteKeyA of Names, result ignored
+  LinkToType,  // RepairAssociation(Names, Types)
+  ClearLink,   // ClearTypeDefault(Names)
+  DeleteKey,   // one RegDeleteKeyA of Names, result ignored
 };
 
 struct RepairRow {
@@ -71,34 +65,15 @@ void ApplyRepairTable() {
 
 }  // namespace
 
-void CleanBleBla(RunState& run) {
-  HKEY marker;
-  if (RegOpenKeyExA(HKEY_CLASSES_ROOT, kMarkerType, 0, KEY_READ | KEY_WRITE,
-                    &marker) != ERROR_SUCCESS) {
-    return;
-  }
-  // The worm's file type has shell\open\command below it, and the NT line
-  // refuses to delete a key that still has subkeys: left in place, the mark
-  // would make every later run find the worm again.
-  PurgeKey(marker);
-  RegCloseKey(marker);
+bool CleanBleBla(RunState& run) {
+  if (!OpenAndPurgeMarker(HKEY_CLASSES_ROOT, kMarkerType)) return true;
   RegDeleteKeyA(HKEY_CLASSES_ROOT, kMarkerType);
 
   ApplyRepairTable();
+  ReportRemoval(kWormFile, DeleteOrDefer(kWormFile), run);
 
-  switch (DeleteOrDefer(kWormFile)) {
-    case Deferred:
-      run.RestartNeeded = true;
-      break;
-    case Failed:
-      ConsolePrint("%s", kCannotDeleteText);
-      break;
-    case Done:
-    case NoVersion:
-      break;
-  }
-
-  ConsolePrint("%s", kResultText);
+  ConsolePrint("%s", kBleBlaResult);
   // The restart advice is left to the cleaners that follow.
   SectionOutcome(run, false);
+  return true;
 }

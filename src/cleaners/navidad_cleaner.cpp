@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+#include "cleaners/cleaners.h"
 #include "platform/console.h"
 #include "platform/windows_api.h"
 #include "primitives/deferred_removal.h"
@@ -9,17 +10,10 @@
 #include "primitives/key_purge.h"
 #include "primitives/path_building.h"
 #include "primitives/registry_text.h"
-#include "run/cleaning_run.h"
+#include "report/report.h"
+#include "report/texts.h"
 
 namespace {
-
-const char kResultA[] =
-    "Your registry was cleaned from links to I-Worm.Navidad virus \n"
-    "but we recommend to use Tarnwell Anti-Virus to scan your hard drive.\n";
-// Without a final line feed: the download advice follows on the same line.
-const char kResultB[] =
-    "Your registry was complitely cleaned from links to I-Worm.Navidad virus \n"
-    "but we recomend to use antivirus program to scan your hard drive.";
 
 const char kSoftwareKey[] = "Software";
 const char kRunKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
@@ -29,8 +23,8 @@ const char kWormExtension[] = "vxd";
 // Deleted through "Software", as the worm's own name below it.
 void DeleteMarker(const NavidadVariant& variant) {
   HKEY software;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, kSoftwareKey, 0, KEY_READ,
-                    &software) == ERROR_SUCCESS) {
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, kSoftwareKey, 0, KEY_READ, &software) ==
+      ERROR_SUCCESS) {
     RegDeleteKeyA(software, variant.SoftwareSubkey);
     RegCloseKey(software);
   }
@@ -63,10 +57,7 @@ void TakeOpenCommandPath(HKEY openCommand, const char* wormFileName,
 
 void RestoreOpenCommand(const NavidadVariant& variant, PathBuffer& wormPath) {
   HKEY openCommand;
-  if (RegOpenKeyExA(HKEY_CLASSES_ROOT, kExecutableOpenCommandKey, 0,
-                    KEY_READ | KEY_WRITE, &openCommand) != ERROR_SUCCESS) {
-    return;
-  }
+  if (!OpenExecutableOpenCommand(openCommand)) return;
   if (wormPath[0] == '\0') {
     TakeOpenCommandPath(openCommand, variant.WormFileName, wormPath);
   }
@@ -83,7 +74,7 @@ void RemoveWormFile(const NavidadVariant& variant, const PathBuffer& wormPath,
   if (!WithExtension(wormPath, kWormExtension, wormFile)) {
     // The file's name cannot be formed, so it cannot be deleted: the user is
     // told which program to look for rather than nothing at all.
-    ReportRemoval(wormPath, Failed, run);
+    ReportRemoval(wormPath, RemovalResult::Failed, run);
     return;
   }
   ReportRemoval(wormFile, DeleteOrDefer(wormFile), run);
@@ -92,22 +83,14 @@ void RemoveWormFile(const NavidadVariant& variant, const PathBuffer& wormPath,
 }  // namespace
 
 const NavidadVariant kNavidadVariants[kNavidadVariantCount] = {
-    {"Software\\Navidad", "Navidad", "\\winsvrc.exe", true, kResultA},
-    {"Software\\xxxxmas", "xxxxmas", "\\winfile.exe", true, kResultB},
-    {"Software\\Emanuel", "Emanuel", "\\wintask.exe", false, kResultA},
+    {"Software\\Navidad", "Navidad", "\\winsvrc.exe", true, kNavidadResultA},
+    {"Software\\xxxxmas", "xxxxmas", "\\winfile.exe", true, kNavidadResultB},
+    {"Software\\Emanuel", "Emanuel", "\\wintask.exe", false, kNavidadResultA},
 };
 
-void CleanNavidad(const NavidadVariant& variant, RunState& run) {
-  HKEY marker;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, variant.MarkerKey, 0,
-                    KEY_READ | KEY_WRITE, &marker) != ERROR_SUCCESS) {
-    return;
-  }
-  // The marker may hold subkeys, and the NT line refuses to delete a key
-  // that still has some: left in place, the mark would make every later run
-  // find the worm again.
-  PurgeKey(marker);
-  RegCloseKey(marker);
+void CleanNavidadVariant(const NavidadVariant& variant, RunState& run) {
+  // The marker may hold subkeys: it is purged before its deletion.
+  if (!OpenAndPurgeMarker(HKEY_CURRENT_USER, variant.MarkerKey)) return;
   DeleteMarker(variant);
 
   PathBuffer wormPath = "";
@@ -117,4 +100,11 @@ void CleanNavidad(const NavidadVariant& variant, RunState& run) {
 
   ConsolePrint("%s", variant.ResultText);
   SectionOutcome(run, true);
+}
+
+bool CleanNavidad(RunState& run) {
+  for (const NavidadVariant& variant : kNavidadVariants) {
+    CleanNavidadVariant(variant, run);
+  }
+  return true;
 }

@@ -4,7 +4,7 @@
 #ifndef WORMSWEEP_CLEANERS_NAVIDAD_CLEANER_H_
 #define WORMSWEEP_CLEANERS_NAVIDAD_CLEANER_H_
 
-#include "run/run_state.h"
+#include "report/run_state.h"
 
 struct NavidadVariant {
   // Below HKEY_CURRENT_USER; its presence means the variant is present.
@@ -26,6 +26,7 @@ extern const NavidadVariant kNavidadVariants[kNavidadVariantCount];
 // When the variant's marker key exists: deletes it and the worm's autostart
 // value, writes the standard open command back, deletes the worm's file (or
 // schedules its deletion) and reports. Silent when the variant is absent.
-void CleanNavidad(const NavidadVariant& variant, RunState& run);
+// CleanNavidad (cleaners.h) calls it for every variant.
+void CleanNavidadVariant(const NavidadVariant& variant, RunState& run);
 
 #endif  // WORMSWEEP_CLEANERS_NAVIDAD_CLEANER_H_

@@ -1,4 +1,4 @@
-#include "cleaners/sircam_cleaner.h"
+#include "cleaners/cleaners.h"
 
 #include "cleaners/startup_batch.h"
 #include "platform/console.h"
@@ -8,17 +8,10 @@
 #include "primitives/key_purge.h"
 #include "primitives/path_building.h"
 #include "primitives/registry_text.h"
-#include "run/cleaning_run.h"
+#include "report/report.h"
+#include "report/texts.h"
 
 namespace {
-
-const char kResultText[] =
-    "Your registry was cleaned from links to I-Worm.Sircam virus \n"
-    "but we recommend to use Tarnwell Anti-Virus to scan your hard drive.\n";
-// The rundll32.exe path, then the path of the saved original.
-const char kCannotRestoreText[] =
-    "This program can not restore %s file. \n"
-    "You can try to copy %s file to its place manually.\n\n";
 
 // Below HKEY_LOCAL_MACHINE.
 const char kMarkerKey[] = "Software\\SirCam";
@@ -51,13 +44,6 @@ const char kOtherSystemDirectory[] = "c:\\windows\\system\\";
 
 const REGSAM kReadWrite = KEY_READ | KEY_WRITE;
 
-void RemoveMarkerKey(HKEY marker) {
-  // The NT line refuses to delete a key that still has subkeys.
-  PurgeKey(marker);
-  RegCloseKey(marker);
-  RegDeleteKeyA(HKEY_LOCAL_MACHINE, kMarkerKey);
-}
-
 // The worm writes its entry as a value; it is removed as a subkey as well,
 // in case a variant wrote it that way.
 void RemoveServiceEntry() {
@@ -73,10 +59,7 @@ void RemoveServiceEntry() {
 
 void RestoreOpenCommand() {
   HKEY openCommand;
-  if (RegOpenKeyExA(HKEY_CLASSES_ROOT, kExecutableOpenCommandKey, 0, kReadWrite,
-                    &openCommand) == ERROR_SUCCESS) {
-    ResetOpenCommand(openCommand);
-  }
+  if (OpenExecutableOpenCommand(openCommand)) ResetOpenCommand(openCommand);
 }
 
 // `reportedLength` is what GetWindowsDirectoryA or GetSystemDirectoryA
@@ -120,8 +103,11 @@ void DeleteStartupCopy(RunState& run) {
 // deletion at the restart would go with it, so none is made then.
 void KeepSystemProgram(const char* saved, const char* replaced,
                        RemovalResult replacedRemoval) {
-  if (replacedRemoval != Deferred && CopyFileA(saved, replaced, FALSE)) return;
-  ConsolePrint(kCannotRestoreText, replaced, saved);
+  if (replacedRemoval != RemovalResult::Deferred &&
+      CopyFileA(saved, replaced, FALSE)) {
+    return;
+  }
+  ReportCannotRestore(replaced, saved);
 }
 
 // The worm's rundll32.exe is deleted before the saved original takes its
@@ -139,13 +125,13 @@ void RestoreSystemProgram(const char* drive, RunState& run) {
   if (search == INVALID_HANDLE_VALUE) return;
   RemovalResult replacedRemoval = DeleteOrDefer(replaced);
   switch (RenameOrDefer(saved, replaced)) {
-    case Done:
+    case RemovalResult::Done:
       break;
-    case Deferred:
+    case RemovalResult::Deferred:
       run.RestartNeeded = true;
       break;
-    case Failed:
-    case NoVersion:
+    case RemovalResult::Failed:
+    case RemovalResult::NoVersion:
       KeepSystemProgram(saved, replaced, replacedRemoval);
       break;
   }
@@ -155,12 +141,8 @@ void RestoreSystemProgram(const char* drive, RunState& run) {
 }  // namespace
 
 bool CleanSircam(RunState& run) {
-  HKEY marker;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kMarkerKey, 0, kReadWrite, &marker) !=
-      ERROR_SUCCESS) {
-    return true;
-  }
-  RemoveMarkerKey(marker);
+  if (!OpenAndPurgeMarker(HKEY_LOCAL_MACHINE, kMarkerKey)) return true;
+  RegDeleteKeyA(HKEY_LOCAL_MACHINE, kMarkerKey);
   RemoveServiceEntry();
   RestoreOpenCommand();
 
@@ -187,7 +169,7 @@ bool CleanSircam(RunState& run) {
   RestoreSystemProgram(drive, run);
   RepairStartupBatch();
 
-  ConsolePrint("%s", kResultText);
+  ConsolePrint("%s", kSircamResult);
   SectionOutcome(run, true);
   return true;
 }

@@ -4,16 +4,13 @@
 
 #include "platform/console.h"
 #include "platform/windows_api.h"
+#include "report/texts.h"
 
 namespace {
 
 const char kStartupBatchFile[] = "c:\\autoexec.bat";
 const char kWormLine[] = "@win \\recycled\\sirc32.exe";
 const DWORD kWormLineLength = sizeof(kWormLine) - 1;
-const char kCannotModify[] =
-    "This program can not modify c:\\autoexec.bat file. \n"
-    "You can try to find and delete \"@win \\recycled\\sirc32.exe\" string "
-    "from this file manually.\n\n";
 
 HANDLE OpenStartupBatch(DWORD disposition) {
   return CreateFileA(kStartupBatchFile, GENERIC_READ | GENERIC_WRITE,
@@ -122,7 +119,7 @@ void RepairStartupBatch() {
   HANDLE file = OpenStartupBatch(OPEN_EXISTING);
   if (file == INVALID_HANDLE_VALUE) {
     if (!IsMissing(GetLastError()) && UnwritableFileMayHoldWormLine()) {
-      ConsolePrint("%s", kCannotModify);
+      ConsolePrint("%s", kCannotModifyStartupBatch);
     }
     return;
   }
@@ -130,13 +127,13 @@ void RepairStartupBatch() {
   char* text = ReadWholeFile(file, length);
   CloseHandle(file);
   if (text == NULL) {
-    ConsolePrint("%s", kCannotModify);
+    ConsolePrint("%s", kCannotModifyStartupBatch);
     return;
   }
   DWORD offset = 0;
   if (FindWormLine(text, offset) &&
       !RewriteWithoutWormLine(text, length, offset)) {
-    ConsolePrint("%s", kCannotModify);
+    ConsolePrint("%s", kCannotModifyStartupBatch);
   }
   HeapFree(GetProcessHeap(), 0, text);
 }

@@ -22,8 +22,8 @@ bool KeyEndsWait(const INPUT_RECORD& record);
 // Waits for one key press on the console's own input device ("CONIN$"), so
 // that it works with standard input redirected. The input mode is 0 while
 // waiting (Ctrl+C is an ordinary key) and the previous mode is restored on
-// every way out, Ctrl+Break and a closed window included. Returns at once when the device cannot be opened or a read
-// fails. The key is discarded.
+// every way out, Ctrl+Break and a closed window included. Returns at once when
+// the device cannot be opened or a read fails. The key is discarded.
 void WaitForKeyPress();
 
 #endif  // WORMSWEEP_PLATFORM_CONSOLE_H_

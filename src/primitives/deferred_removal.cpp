@@ -2,7 +2,6 @@
 
 #include <string.h>
 
-#include "platform/console.h"
 #include "primitives/path_building.h"
 
 namespace {
@@ -39,7 +38,9 @@ bool IsAccessError(DWORD error) {
 
 // The target of a rename exists (its own deletion may be waiting for the
 // restart).
-bool IsExistsError(DWORD error) { return error == 80 || error == 183; }
+bool IsExistsError(DWORD error) {
+  return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
+}
 
 bool ScheduleFilePath(PathBuffer& path) {
   UINT length = GetWindowsDirectoryA(path, MAX_PATH);
@@ -143,7 +144,7 @@ RemovalResult ScheduleAtBoot(DWORD platformId, const char* from,
     }
   }
   if (platformId != VER_PLATFORM_WIN32_NT) recorded = written;
-  return recorded ? Deferred : Failed;
+  return recorded ? RemovalResult::Deferred : RemovalResult::Failed;
 }
 
 // Some file systems report a failure without an error code; whether the
@@ -171,43 +172,28 @@ bool QueryPlatformId(DWORD& platformId) {
 }
 
 RemovalResult DeleteOrDefer(const char* path) {
-  if (DeleteFileA(path)) return Done;
+  if (DeleteFileA(path)) return RemovalResult::Done;
   DWORD error = GetLastError();
-  if (error == ERROR_SUCCESS) return PathExists(path) ? Failed : Done;
-  if (!IsAccessError(error)) return Failed;
+  if (error == ERROR_SUCCESS) {
+    return PathExists(path) ? RemovalResult::Failed : RemovalResult::Done;
+  }
+  if (!IsAccessError(error)) return RemovalResult::Failed;
   DWORD platformId = 0;
-  if (!QueryPlatformId(platformId)) return NoVersion;
+  if (!QueryPlatformId(platformId)) return RemovalResult::NoVersion;
   return ScheduleAtBoot(platformId, path, NULL);
 }
 
 RemovalResult RenameOrDefer(const char* from, const char* to) {
-  if (MoveFileA(from, to)) return Done;
+  if (MoveFileA(from, to)) return RemovalResult::Done;
   DWORD error = GetLastError();
   if (error == ERROR_SUCCESS) {
-    return !PathExists(from) && PathExists(to) ? Done : Failed;
+    return !PathExists(from) && PathExists(to) ? RemovalResult::Done
+                                               : RemovalResult::Failed;
   }
-  if (!IsAccessError(error) && !IsExistsError(error)) return Failed;
+  if (!IsAccessError(error) && !IsExistsError(error)) {
+    return RemovalResult::Failed;
+  }
   DWORD platformId = 0;
-  if (!QueryPlatformId(platformId)) return NoVersion;
+  if (!QueryPlatformId(platformId)) return RemovalResult::NoVersion;
   return ScheduleAtBoot(platformId, from, to);
-}
-
-void ReportRemoval(const char* path, RemovalResult result, RunState& run) {
-  if (result == Deferred) {
-    run.RestartNeeded = true;
-  } else if (result == Failed) {
-    ConsolePrint(
-        "This program can not delete %s file. \n"
-        "You can try to find and delete this file manually.\n\n",
-        path);
-  }
-}
-
-void TryDeleteFile(const char* path, RunState& run) {
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA(path, &found);
-  if (search == INVALID_HANDLE_VALUE) return;
-  RemovalResult result = DeleteOrDefer(path);
-  ReportRemoval(path, result, run);
-  FindClose(search);
 }

@@ -5,9 +5,8 @@
 #define WORMSWEEP_PRIMITIVES_DEFERRED_REMOVAL_H_
 
 #include "platform/windows_api.h"
-#include "run/run_state.h"
 
-enum RemovalResult {
+enum class RemovalResult {
   Done = 0,       // deleted (or renamed) now
   Deferred = 1,   // scheduled for the next system start
   Failed = 2,     // failed; nothing scheduled
@@ -20,13 +19,5 @@ bool QueryPlatformId(DWORD& platformId);
 
 RemovalResult DeleteOrDefer(const char* path);
 RemovalResult RenameOrDefer(const char* from, const char* to);
-
-// Deferred sets RestartNeeded; Failed prints the cannot-delete text naming
-// `path`; Done and NoVersion do nothing.
-void ReportRemoval(const char* path, RemovalResult result, RunState& run);
-
-// DeleteOrDefer and ReportRemoval for a file that exists; a missing file is
-// passed over silently.
-void TryDeleteFile(const char* path, RunState& run);
 
 #endif  // WORMSWEEP_PRIMITIVES_DEFERRED_REMOVAL_H_

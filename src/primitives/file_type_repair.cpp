@@ -5,7 +5,7 @@
 #include "primitives/path_building.h"
 #include "primitives/registry_text.h"
 
-const char StandardOpenCommand[] = "\"%1\" %*";
+const char kStandardOpenCommand[] = "\"%1\" %*";
 const char kExecutableOpenCommandKey[] = "exefile\\shell\\open\\command";
 
 namespace {
@@ -75,22 +75,12 @@ void ClearTypeDefault(const char* name) {
   WriteDefaultIfKeyExists(name, "");
 }
 
-void ResetOpenCommand(HKEY key) {
-  WriteDefaultText(key, StandardOpenCommand);
-  RegCloseKey(key);
+bool OpenExecutableOpenCommand(HKEY& key) {
+  return RegOpenKeyExA(HKEY_CLASSES_ROOT, kExecutableOpenCommandKey, 0,
+                       KEY_READ | KEY_WRITE, &key) == ERROR_SUCCESS;
 }
 
-void CheckOpenCommand() {
-  HKEY key;
-  if (RegOpenKeyExA(HKEY_CLASSES_ROOT, kExecutableOpenCommandKey, 0,
-                    KEY_READ | KEY_WRITE, &key) != ERROR_SUCCESS) {
-    return;
-  }
-  PathBuffer command;
-  if (!ReadRegistryText(key, NULL, command) ||
-      strcmp(command, StandardOpenCommand) == 0) {
-    RegCloseKey(key);
-    return;
-  }
-  ResetOpenCommand(key);
+void ResetOpenCommand(HKEY key) {
+  WriteDefaultText(key, kStandardOpenCommand);
+  RegCloseKey(key);
 }

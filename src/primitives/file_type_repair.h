@@ -6,7 +6,7 @@
 #include "platform/windows_api.h"
 
 // The command with which Windows opens executables.
-extern const char StandardOpenCommand[];
+extern const char kStandardOpenCommand[];
 // Below HKEY_CLASSES_ROOT.
 extern const char kExecutableOpenCommandKey[];
 
@@ -20,12 +20,12 @@ void RepairAssociation(const char* extensions, const char* types);
 // An empty name names no key (not the root itself).
 void ClearTypeDefault(const char* name);
 
-// Writes StandardOpenCommand as the default value of `key` (the open command
+// Opens kExecutableOpenCommandKey with KEY_READ | KEY_WRITE. False when it
+// cannot be opened.
+bool OpenExecutableOpenCommand(HKEY& key);
+
+// Writes kStandardOpenCommand as the default value of `key` (the open command
 // key, opened by the caller with KEY_READ | KEY_WRITE) and closes `key`.
 void ResetOpenCommand(HKEY key);
-
-// The closing check of a run: repairs the executable open command when it
-// differs from StandardOpenCommand. Prints nothing.
-void CheckOpenCommand();
 
 #endif  // WORMSWEEP_PRIMITIVES_FILE_TYPE_REPAIR_H_

@@ -1,49 +1,20 @@
-#include "cleaners/blebla_cleaner.h"
+#include "cleaners/cleaners.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "platform/sim/sim_control.h"
-#include "run/run_state.h"
-#include "run/run_texts.h"
+#include "report/run_state.h"
+#include "report/texts.h"
+#include "sim/sim_control.h"
+#include "support/host/worm_scene.h"
 
 namespace {
-
-const char kCannotDelete[] =
-    "This program can not delete c:\\windows\\sysrnj.exe file. \n"
-    "You can try to find and delete this file manually.\n\n";
-const char kResult[] =
-    "Your registry was cleaned from links to I-Worm.BleBla.b virus \n"
-    "but we recommend to use Tarnwell Anti-Virus to scan your hard drive.\n";
-const char kWormFile[] = "C:\\WINDOWS\\sysrnj.exe";
-
-// Every extension that the worm takes over.
-const char* const kHijackedExtensions[] = {
-    ".jpg", ".jpeg", ".jpe", ".bmp", ".gif", ".avi", ".mpg",
-    ".mpeg", ".mp2", ".wmf", ".wma", ".wmv", ".mp3", ".vqf",
-    ".doc", ".xls", ".zip", ".rar", ".lha", ".arj", ".reg"};
 
 std::string DefaultText(const std::string& path) {
   std::string data = sim::ValueData(HKEY_CLASSES_ROOT, path, "");
   return data.substr(0, data.find('\0'));
-}
-
-// The worm's file type with the command that starts it, its file, and the
-// extensions pointed at it (all but those in `missing`).
-void PlantBleBla(const std::vector<std::string>& missing = {}) {
-  sim::SetStringValue(HKEY_CLASSES_ROOT, "rnjfile", "", "");
-  sim::SetStringValue(HKEY_CLASSES_ROOT, "rnjfile\\shell\\open\\command", "",
-                      "C:\\WINDOWS\\sysrnj.exe \"%1\"");
-  for (const char* extension : kHijackedExtensions) {
-    bool isMissing = false;
-    for (const std::string& name : missing) isMissing |= name == extension;
-    if (!isMissing) {
-      sim::SetStringValue(HKEY_CLASSES_ROOT, extension, "", "rnjfile");
-    }
-  }
-  sim::PutFile(kWormFile, "MZ worm");
 }
 
 class BleBlaCleanerTest : public ::testing::TestWithParam<sim::Line> {
@@ -58,11 +29,11 @@ class BleBlaCleanerTest : public ::testing::TestWithParam<sim::Line> {
 
 TEST_P(BleBlaCleanerTest, AbsentWormChangesNothingAndPrintsNothing) {
   // Everything the worm leaves but its mark.
-  for (const char* extension : kHijackedExtensions) {
+  for (const char* extension : scene::kBleBlaExtensions) {
     sim::SetStringValue(HKEY_CLASSES_ROOT, extension, "", "rnjfile");
   }
   sim::SetStringValue(HKEY_CLASSES_ROOT, "jpegfile", "", "JPEG Image");
-  sim::PutFile(kWormFile, "MZ worm");
+  sim::PutFile(scene::kBleBlaFile, "MZ worm");
   std::string registryBefore = sim::RegistryDump();
   std::string filesBefore = sim::FileSystemDump();
 
@@ -76,13 +47,13 @@ TEST_P(BleBlaCleanerTest, AbsentWormChangesNothingAndPrintsNothing) {
 }
 
 TEST_P(BleBlaCleanerTest, RemovesFileTypeWithItsCommandSubkeyAndWormFile) {
-  PlantBleBla();
+  scene::PlantBleBla();
 
   CleanBleBla(run_);
 
   EXPECT_FALSE(sim::KeyExists(HKEY_CLASSES_ROOT, "rnjfile"));
-  EXPECT_FALSE(sim::FileExists(kWormFile));
-  EXPECT_EQ(std::string(kResult) + kDownloadAdvice, sim::ConsoleOutput());
+  EXPECT_FALSE(sim::FileExists(scene::kBleBlaFile));
+  EXPECT_EQ(std::string(kBleBlaResult) + kDownloadAdvice, sim::ConsoleOutput());
   EXPECT_FALSE(run_.NothingToClean);
   EXPECT_FALSE(run_.RestartNeeded);
 }
@@ -95,7 +66,7 @@ struct LinkCase {
 TEST_P(BleBlaCleanerTest, LinksExtensionsToTypesPresentAndClearsTheRest) {
   // The system has only some of the candidate types, and lacks two of the
   // extensions.
-  PlantBleBla({".mpeg", ".lha"});
+  scene::PlantBleBla({".mpeg", ".lha"});
   for (const char* type : {"jpegfile", "Paint.Picture", "giffile",
                            "wordpad.document.1", "winzip", "regfile"}) {
     sim::CreateKey(HKEY_CLASSES_ROOT, type);
@@ -104,11 +75,15 @@ TEST_P(BleBlaCleanerTest, LinksExtensionsToTypesPresentAndClearsTheRest) {
   CleanBleBla(run_);
 
   const LinkCase cases[] = {
-      {".jpg", "jpegfile"}, {".jpeg", "jpegfile"}, {".jpe", "jpegfile"},
-      {".bmp", "Paint.Picture"}, {".gif", "giffile"}, {".avi", ""},
-      {".mpg", ""}, {".mp2", ""}, {".wmf", ""}, {".wma", ""}, {".wmv", ""},
-      {".mp3", ""}, {".vqf", ""}, {".doc", "wordpad.document.1"},
-      {".xls", ""}, {".zip", "winzip"}, {".rar", ""}, {".arj", "winzip"},
+      {".jpg", "jpegfile"}, {".jpeg", "jpegfile"},
+      {".jpe", "jpegfile"}, {".bmp", "Paint.Picture"},
+      {".gif", "giffile"},  {".avi", ""},
+      {".mpg", ""},         {".mp2", ""},
+      {".wmf", ""},         {".wma", ""},
+      {".wmv", ""},         {".mp3", ""},
+      {".vqf", ""},         {".doc", "wordpad.document.1"},
+      {".xls", ""},         {".zip", "winzip"},
+      {".rar", ""},         {".arj", "winzip"},
       {".reg", "regfile"},
   };
   for (const LinkCase& c : cases) {
@@ -119,7 +94,7 @@ TEST_P(BleBlaCleanerTest, LinksExtensionsToTypesPresentAndClearsTheRest) {
 }
 
 TEST_P(BleBlaCleanerTest, PrefersTheFirstCandidateWhenAllArePresent) {
-  PlantBleBla();
+  scene::PlantBleBla();
   for (const char* type :
        {"jpegfile", "Paint.Picture", "giffile", "avifile", "mpegfile",
         "wmafile", "wmvfile", "mp3file", "word.document.8",
@@ -131,13 +106,16 @@ TEST_P(BleBlaCleanerTest, PrefersTheFirstCandidateWhenAllArePresent) {
   CleanBleBla(run_);
 
   const LinkCase cases[] = {
-      {".jpg", "jpegfile"}, {".jpeg", "jpegfile"}, {".jpe", "jpegfile"},
-      {".bmp", "Paint.Picture"}, {".gif", "giffile"}, {".avi", "avifile"},
-      {".mpg", "mpegfile"}, {".mpeg", "mpegfile"}, {".mp2", "mpegfile"},
-      {".wmf", ""}, {".wma", "wmafile"}, {".wmv", "wmvfile"},
-      {".mp3", "mp3file"}, {".vqf", ""}, {".doc", "word.document.8"},
-      {".xls", "excel.sheet.8"}, {".zip", "winzip"}, {".rar", "winrar"},
-      {".arj", "archivefile"}, {".reg", "regfile"},
+      {".jpg", "jpegfile"},        {".jpeg", "jpegfile"},
+      {".jpe", "jpegfile"},        {".bmp", "Paint.Picture"},
+      {".gif", "giffile"},         {".avi", "avifile"},
+      {".mpg", "mpegfile"},        {".mpeg", "mpegfile"},
+      {".mp2", "mpegfile"},        {".wmf", ""},
+      {".wma", "wmafile"},         {".wmv", "wmvfile"},
+      {".mp3", "mp3file"},         {".vqf", ""},
+      {".doc", "word.document.8"}, {".xls", "excel.sheet.8"},
+      {".zip", "winzip"},          {".rar", "winrar"},
+      {".arj", "archivefile"},     {".reg", "regfile"},
   };
   for (const LinkCase& c : cases) {
     EXPECT_EQ(c.expectedType, DefaultText(c.extension)) << c.extension;
@@ -149,7 +127,7 @@ TEST_P(BleBlaCleanerTest, LhaGetsOneDeletionRequestWithoutPurge) {
   sim::CreateKey(HKEY_CLASSES_ROOT, "rnjfile");
   sim::SetStringValue(HKEY_CLASSES_ROOT, ".lha", "", "rnjfile");
   sim::SetStringValue(HKEY_CLASSES_ROOT, ".lha\\ShellNew", "NullFile", "");
-  sim::PutFile(kWormFile, "MZ worm");
+  sim::PutFile(scene::kBleBlaFile, "MZ worm");
   int deletionsBefore = sim::CallCount("RegDeleteKeyA");
 
   CleanBleBla(run_);
@@ -159,8 +137,8 @@ TEST_P(BleBlaCleanerTest, LhaGetsOneDeletionRequestWithoutPurge) {
   if (GetParam() == sim::Line::Nt) {
     // Refused, and nothing below it was touched.
     EXPECT_EQ("rnjfile", DefaultText(".lha"));
-    EXPECT_TRUE(sim::ValueExists(HKEY_CLASSES_ROOT, ".lha\\ShellNew",
-                                 "NullFile"));
+    EXPECT_TRUE(
+        sim::ValueExists(HKEY_CLASSES_ROOT, ".lha\\ShellNew", "NullFile"));
   } else {
     EXPECT_FALSE(sim::KeyExists(HKEY_CLASSES_ROOT, ".lha"));
   }
@@ -172,22 +150,23 @@ TEST_P(BleBlaCleanerTest, MissingWormFileGetsTheCleanersOwnText) {
 
   CleanBleBla(run_);
 
-  EXPECT_EQ(std::string(kCannotDelete) + kResult + kDownloadAdvice,
+  EXPECT_EQ(scene::CannotDeleteText("c:\\windows\\sysrnj.exe") + kBleBlaResult +
+                kDownloadAdvice,
             sim::ConsoleOutput());
   EXPECT_FALSE(run_.RestartNeeded);
   EXPECT_FALSE(run_.NothingToClean);
 }
 
 TEST_P(BleBlaCleanerTest, LockedWormFileIsDeferredWithoutRestartAdvice) {
-  PlantBleBla();
+  scene::PlantBleBla();
   sim::FailCall("DeleteFileA", ERROR_SHARING_VIOLATION);
 
   CleanBleBla(run_);
 
-  EXPECT_EQ(std::string(kResult) + kDownloadAdvice, sim::ConsoleOutput());
+  EXPECT_EQ(std::string(kBleBlaResult) + kDownloadAdvice, sim::ConsoleOutput());
   EXPECT_TRUE(run_.RestartNeeded);
   EXPECT_FALSE(run_.NothingToClean);
-  EXPECT_TRUE(sim::FileExists(kWormFile));
+  EXPECT_TRUE(sim::FileExists(scene::kBleBlaFile));
   if (GetParam() == sim::Line::Nt) {
     ASSERT_EQ(1u, sim::BootTimeMoves().size());
     EXPECT_EQ("c:\\windows\\sysrnj.exe", sim::BootTimeMoves()[0].first);
@@ -196,28 +175,28 @@ TEST_P(BleBlaCleanerTest, LockedWormFileIsDeferredWithoutRestartAdvice) {
 
   sim::Restart();
 
-  EXPECT_FALSE(sim::FileExists(kWormFile));
+  EXPECT_FALSE(sim::FileExists(scene::kBleBlaFile));
 }
 
 TEST_P(BleBlaCleanerTest, UnknownPlatformSchedulesNothingAndSaysNothing) {
-  PlantBleBla();
+  scene::PlantBleBla();
   sim::FailCall("DeleteFileA", ERROR_ACCESS_DENIED);
   sim::FailCall("GetVersionExA", ERROR_CALL_NOT_IMPLEMENTED, 1, true);
 
   CleanBleBla(run_);
 
-  EXPECT_EQ(std::string(kResult) + kDownloadAdvice, sim::ConsoleOutput());
+  EXPECT_EQ(std::string(kBleBlaResult) + kDownloadAdvice, sim::ConsoleOutput());
   EXPECT_FALSE(run_.RestartNeeded);
   EXPECT_TRUE(sim::BootTimeMoves().empty());
   sim::Restart();
-  EXPECT_TRUE(sim::FileExists(kWormFile));
+  EXPECT_TRUE(sim::FileExists(scene::kBleBlaFile));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    BothLines, BleBlaCleanerTest,
-    ::testing::Values(sim::Line::Nt, sim::Line::Win9x),
-    [](const ::testing::TestParamInfo<sim::Line>& info) {
-      return std::string(info.param == sim::Line::Nt ? "Nt" : "Win9x");
-    });
+INSTANTIATE_TEST_SUITE_P(BothLines, BleBlaCleanerTest,
+                         ::testing::Values(sim::Line::Nt, sim::Line::Win9x),
+                         [](const ::testing::TestParamInfo<sim::Line>& info) {
+                           return std::string(
+                               info.param == sim::Line::Nt ? "Nt" : "Win9x");
+                         });
 
 }  // namespace

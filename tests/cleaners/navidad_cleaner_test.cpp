@@ -4,40 +4,17 @@
 
 #include <string>
 
-#include "platform/sim/sim_control.h"
-#include "run/run_state.h"
-#include "run/run_texts.h"
+#include "report/run_state.h"
+#include "report/texts.h"
+#include "sim/sim_control.h"
+#include "support/host/worm_scene.h"
 
 namespace {
 
-const char kResultA[] =
-    "Your registry was cleaned from links to I-Worm.Navidad virus \n"
-    "but we recommend to use Tarnwell Anti-Virus to scan your hard drive.\n";
-const char kResultB[] =
-    "Your registry was complitely cleaned from links to I-Worm.Navidad virus \n"
-    "but we recomend to use antivirus program to scan your hard drive.";
-
-const char kRunKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 const char kAutostart[] = "Win32BaseServiceMOD";
-const char kOpenCommandKey[] = "exefile\\shell\\open\\command";
 const char kStandardCommand[] = "\"%1\" %*";
 
 const NavidadVariant& Navidad() { return kNavidadVariants[0]; }
-
-std::string CannotDelete(const std::string& path) {
-  return "This program can not delete " + path +
-         " file. \nYou can try to find and delete this file manually.\n\n";
-}
-
-std::string OpenCommand() {
-  std::string data =
-      sim::ValueData(HKEY_CLASSES_ROOT, kOpenCommandKey, "");
-  return data.substr(0, data.find('\0'));
-}
-
-void HijackOpenCommand(const std::string& command) {
-  sim::SetStringValue(HKEY_CLASSES_ROOT, kOpenCommandKey, "", command);
-}
 
 class NavidadCleanerTest : public ::testing::TestWithParam<sim::Line> {
  protected:
@@ -45,15 +22,16 @@ class NavidadCleanerTest : public ::testing::TestWithParam<sim::Line> {
     sim::Reset(GetParam());
     sim::SetStringValue(HKEY_CURRENT_USER, "Software\\Vendor", "Setting",
                         "kept");
-    sim::SetStringValue(HKEY_LOCAL_MACHINE, kRunKey, "SystemTray",
+    sim::SetStringValue(HKEY_LOCAL_MACHINE, scene::kRunKey, "SystemTray",
                         "SysTray.Exe");
   }
   void TearDown() override {
     EXPECT_EQ(0, sim::OpenKeyCount());
     EXPECT_EQ(0, sim::OpenHandleCount());
-    EXPECT_TRUE(sim::ValueExists(HKEY_CURRENT_USER, "Software\\Vendor",
-                                 "Setting"));
-    EXPECT_TRUE(sim::ValueExists(HKEY_LOCAL_MACHINE, kRunKey, "SystemTray"));
+    EXPECT_TRUE(
+        sim::ValueExists(HKEY_CURRENT_USER, "Software\\Vendor", "Setting"));
+    EXPECT_TRUE(
+        sim::ValueExists(HKEY_LOCAL_MACHINE, scene::kRunKey, "SystemTray"));
   }
   RunState run_ = {true, false};
 };
@@ -69,11 +47,11 @@ struct VariantCase {
 TEST_P(NavidadCleanerTest, EachVariantFindsItsOwnProgramInTheOpenCommand) {
   const VariantCase cases[] = {
       {"Software\\Navidad", "winsvrc.exe", "C:\\WINDOWS\\SYSTEM\\winsvrc.vxd",
-       "C:\\WINDOWS\\SYSTEM\\winsvrc.exe", kResultA},
+       "C:\\WINDOWS\\SYSTEM\\winsvrc.exe", kNavidadResultA},
       {"Software\\xxxxmas", "winfile.exe", "C:\\WINDOWS\\SYSTEM\\winfile.vxd",
-       "C:\\WINDOWS\\SYSTEM\\winfile.exe", kResultB},
+       "C:\\WINDOWS\\SYSTEM\\winfile.exe", kNavidadResultB},
       {"Software\\Emanuel", "wintask.exe", "C:\\WINDOWS\\SYSTEM\\wintask.exe",
-       "C:\\WINDOWS\\SYSTEM\\wintask.vxd", kResultA},
+       "C:\\WINDOWS\\SYSTEM\\wintask.vxd", kNavidadResultA},
   };
   for (int index = 0; index < kNavidadVariantCount; ++index) {
     const VariantCase& c = cases[index];
@@ -81,17 +59,17 @@ TEST_P(NavidadCleanerTest, EachVariantFindsItsOwnProgramInTheOpenCommand) {
     SetUp();
     run_ = RunState{true, false};
     sim::SetStringValue(HKEY_CURRENT_USER, c.marker, "", "");
-    HijackOpenCommand(std::string("C:\\WINDOWS\\SYSTEM\\") + c.program +
-                      " \"%1\" %*");
+    scene::SetOpenCommand(std::string("C:\\WINDOWS\\SYSTEM\\") + c.program +
+                          " \"%1\" %*");
     sim::PutFile(c.deleted, "worm");
     sim::PutFile(c.kept, "worm");
 
-    CleanNavidad(kNavidadVariants[index], run_);
+    CleanNavidadVariant(kNavidadVariants[index], run_);
 
     EXPECT_FALSE(sim::KeyExists(HKEY_CURRENT_USER, c.marker));
     EXPECT_FALSE(sim::FileExists(c.deleted));
     EXPECT_TRUE(sim::FileExists(c.kept));
-    EXPECT_EQ(kStandardCommand, OpenCommand());
+    EXPECT_EQ(kStandardCommand, scene::OpenCommand());
     EXPECT_EQ(std::string(c.result) + kDownloadAdvice, sim::ConsoleOutput());
     EXPECT_FALSE(run_.NothingToClean);
     EXPECT_FALSE(run_.RestartNeeded);
@@ -100,14 +78,14 @@ TEST_P(NavidadCleanerTest, EachVariantFindsItsOwnProgramInTheOpenCommand) {
 
 TEST_P(NavidadCleanerTest, AbsentVariantChangesNothingAndPrintsNothing) {
   sim::SetStringValue(HKEY_CURRENT_USER, "Software\\xxxxmas", "", "");
-  sim::SetStringValue(HKEY_LOCAL_MACHINE, kRunKey, kAutostart,
+  sim::SetStringValue(HKEY_LOCAL_MACHINE, scene::kRunKey, kAutostart,
                       "C:\\WINDOWS\\SYSTEM\\winsvrc.exe");
-  HijackOpenCommand("C:\\WINDOWS\\SYSTEM\\winsvrc.exe \"%1\" %*");
+  scene::SetOpenCommand("C:\\WINDOWS\\SYSTEM\\winsvrc.exe \"%1\" %*");
   sim::PutFile("C:\\WINDOWS\\SYSTEM\\winsvrc.vxd", "worm");
   std::string registryBefore = sim::RegistryDump();
   std::string filesBefore = sim::FileSystemDump();
 
-  CleanNavidad(Navidad(), run_);
+  CleanNavidadVariant(Navidad(), run_);
 
   EXPECT_EQ("", sim::ConsoleOutput());
   EXPECT_EQ(registryBefore, sim::RegistryDump());
@@ -120,7 +98,7 @@ TEST_P(NavidadCleanerTest, MarkerWithValuesAndSubkeysIsGoneOnBothLines) {
   sim::SetStringValue(HKEY_CURRENT_USER, "Software\\Navidad\\Mail\\Sent",
                       "Last", "someone@example.com");
 
-  CleanNavidad(Navidad(), run_);
+  CleanNavidadVariant(Navidad(), run_);
 
   EXPECT_FALSE(sim::KeyExists(HKEY_CURRENT_USER, "Software\\Navidad"));
   EXPECT_TRUE(sim::KeyExists(HKEY_CURRENT_USER, "Software"));
@@ -132,7 +110,7 @@ TEST_P(NavidadCleanerTest, MarkerGoesWhereSoftwareItselfIsReadOnly) {
   sim::CreateKey(HKEY_CURRENT_USER, "Software\\Navidad");
   sim::MakeKeyReadOnlyForUser(HKEY_CURRENT_USER, "Software");
 
-  CleanNavidad(Navidad(), run_);
+  CleanNavidadVariant(Navidad(), run_);
 
   EXPECT_FALSE(sim::KeyExists(HKEY_CURRENT_USER, "Software\\Navidad"));
 }
@@ -141,11 +119,12 @@ TEST_P(NavidadCleanerTest, MarkerAloneStillGivesTheFullReport) {
   sim::CreateKey(HKEY_CURRENT_USER, "Software\\Navidad");
   int deletionsBefore = sim::CallCount("DeleteFileA");
 
-  CleanNavidad(Navidad(), run_);
+  CleanNavidadVariant(Navidad(), run_);
 
-  EXPECT_EQ(std::string(kResultA) + kDownloadAdvice, sim::ConsoleOutput());
+  EXPECT_EQ(std::string(kNavidadResultA) + kDownloadAdvice,
+            sim::ConsoleOutput());
   EXPECT_FALSE(sim::KeyExists(HKEY_CURRENT_USER, "Software\\Navidad"));
-  EXPECT_FALSE(sim::KeyExists(HKEY_CLASSES_ROOT, kOpenCommandKey));
+  EXPECT_FALSE(sim::KeyExists(HKEY_CLASSES_ROOT, scene::kOpenCommandKey));
   EXPECT_EQ(deletionsBefore, sim::CallCount("DeleteFileA"));
   EXPECT_FALSE(run_.NothingToClean);
 }
@@ -153,9 +132,10 @@ TEST_P(NavidadCleanerTest, MarkerAloneStillGivesTheFullReport) {
 TEST_P(NavidadCleanerTest, ResultBRunsIntoTheDownloadAdvice) {
   sim::CreateKey(HKEY_CURRENT_USER, "Software\\xxxxmas");
 
-  CleanNavidad(kNavidadVariants[1], run_);
+  CleanNavidadVariant(kNavidadVariants[1], run_);
 
-  EXPECT_EQ(std::string(kResultB) + kDownloadAdvice, sim::ConsoleOutput());
+  EXPECT_EQ(std::string(kNavidadResultB) + kDownloadAdvice,
+            sim::ConsoleOutput());
   EXPECT_NE(std::string::npos,
             sim::ConsoleOutput().find(
                 "scan your hard drive.You can download free trial version"));
@@ -163,31 +143,34 @@ TEST_P(NavidadCleanerTest, ResultBRunsIntoTheDownloadAdvice) {
 
 TEST_P(NavidadCleanerTest, RunValueWinsOverTheOpenCommand) {
   sim::CreateKey(HKEY_CURRENT_USER, "Software\\Navidad");
-  sim::SetStringValue(HKEY_LOCAL_MACHINE, kRunKey, kAutostart,
+  sim::SetStringValue(HKEY_LOCAL_MACHINE, scene::kRunKey, kAutostart,
                       "C:\\WORM\\svc.exe");
-  HijackOpenCommand("C:\\WINDOWS\\SYSTEM\\winsvrc.exe \"%1\" %*");
+  scene::SetOpenCommand("C:\\WINDOWS\\SYSTEM\\winsvrc.exe \"%1\" %*");
   sim::PutFile("C:\\WORM\\svc.vxd", "worm");
   sim::PutFile("C:\\WINDOWS\\SYSTEM\\winsvrc.vxd", "worm");
 
-  CleanNavidad(Navidad(), run_);
+  CleanNavidadVariant(Navidad(), run_);
 
   EXPECT_FALSE(sim::FileExists("C:\\WORM\\svc.vxd"));
   EXPECT_TRUE(sim::FileExists("C:\\WINDOWS\\SYSTEM\\winsvrc.vxd"));
-  EXPECT_FALSE(sim::ValueExists(HKEY_LOCAL_MACHINE, kRunKey, kAutostart));
-  EXPECT_EQ(kStandardCommand, OpenCommand());
-  EXPECT_EQ(std::string(kResultA) + kDownloadAdvice, sim::ConsoleOutput());
+  EXPECT_FALSE(
+      sim::ValueExists(HKEY_LOCAL_MACHINE, scene::kRunKey, kAutostart));
+  EXPECT_EQ(kStandardCommand, scene::OpenCommand());
+  EXPECT_EQ(std::string(kNavidadResultA) + kDownloadAdvice,
+            sim::ConsoleOutput());
 }
 
 TEST_P(NavidadCleanerTest, EmptyRunValueLeavesTheOpenCommandAsSource) {
   sim::CreateKey(HKEY_CURRENT_USER, "Software\\Navidad");
-  sim::SetStringValue(HKEY_LOCAL_MACHINE, kRunKey, kAutostart, "");
-  HijackOpenCommand("C:\\WINDOWS\\SYSTEM\\winsvrc.exe \"%1\" %*");
+  sim::SetStringValue(HKEY_LOCAL_MACHINE, scene::kRunKey, kAutostart, "");
+  scene::SetOpenCommand("C:\\WINDOWS\\SYSTEM\\winsvrc.exe \"%1\" %*");
   sim::PutFile("C:\\WINDOWS\\SYSTEM\\winsvrc.vxd", "worm");
 
-  CleanNavidad(Navidad(), run_);
+  CleanNavidadVariant(Navidad(), run_);
 
   EXPECT_FALSE(sim::FileExists("C:\\WINDOWS\\SYSTEM\\winsvrc.vxd"));
-  EXPECT_FALSE(sim::ValueExists(HKEY_LOCAL_MACHINE, kRunKey, kAutostart));
+  EXPECT_FALSE(
+      sim::ValueExists(HKEY_LOCAL_MACHINE, scene::kRunKey, kAutostart));
 }
 
 struct CommandCase {
@@ -208,44 +191,45 @@ TEST_P(NavidadCleanerTest, CommandNotNamingTheProgramExactlyIsResetOnly) {
     SetUp();
     run_ = RunState{true, false};
     sim::CreateKey(HKEY_CURRENT_USER, "Software\\Navidad");
-    HijackOpenCommand(c.command);
+    scene::SetOpenCommand(c.command);
     sim::PutFile("C:\\WINDOWS\\SYSTEM\\winsvrc.vxd", "worm");
     sim::PutFile("C:\\WINDOWS\\SYSTEM\\winfile.vxd", "worm");
     int deletionsBefore = sim::CallCount("DeleteFileA");
 
-    CleanNavidad(Navidad(), run_);
+    CleanNavidadVariant(Navidad(), run_);
 
-    EXPECT_EQ(kStandardCommand, OpenCommand());
+    EXPECT_EQ(kStandardCommand, scene::OpenCommand());
     EXPECT_EQ(deletionsBefore, sim::CallCount("DeleteFileA"));
     EXPECT_TRUE(sim::FileExists("C:\\WINDOWS\\SYSTEM\\winsvrc.vxd"));
-    EXPECT_EQ(std::string(kResultA) + kDownloadAdvice, sim::ConsoleOutput());
+    EXPECT_EQ(std::string(kNavidadResultA) + kDownloadAdvice,
+              sim::ConsoleOutput());
   }
 }
 
 TEST_P(NavidadCleanerTest, QuotedCommandNamesTheRebuiltQuotedPath) {
   sim::CreateKey(HKEY_CURRENT_USER, "Software\\Navidad");
-  HijackOpenCommand("\"C:\\WINDOWS\\SYSTEM\\winsvrc.exe\" \"%1\" %*");
+  scene::SetOpenCommand("\"C:\\WINDOWS\\SYSTEM\\winsvrc.exe\" \"%1\" %*");
   sim::PutFile("C:\\WINDOWS\\SYSTEM\\winsvrc.vxd", "worm");
 
-  CleanNavidad(Navidad(), run_);
+  CleanNavidadVariant(Navidad(), run_);
 
-  EXPECT_EQ(CannotDelete("\"C:\\WINDOWS\\SYSTEM\\winsvrc.vxd") + kResultA +
-                kDownloadAdvice,
+  EXPECT_EQ(scene::CannotDeleteText("\"C:\\WINDOWS\\SYSTEM\\winsvrc.vxd") +
+                kNavidadResultA + kDownloadAdvice,
             sim::ConsoleOutput());
   EXPECT_TRUE(sim::FileExists("C:\\WINDOWS\\SYSTEM\\winsvrc.vxd"));
-  EXPECT_EQ(kStandardCommand, OpenCommand());
+  EXPECT_EQ(kStandardCommand, scene::OpenCommand());
   EXPECT_FALSE(run_.RestartNeeded);
 }
 
 TEST_P(NavidadCleanerTest, MissingWormFileIsReportedByName) {
   sim::CreateKey(HKEY_CURRENT_USER, "Software\\Emanuel");
-  sim::SetStringValue(HKEY_LOCAL_MACHINE, kRunKey, kAutostart,
+  sim::SetStringValue(HKEY_LOCAL_MACHINE, scene::kRunKey, kAutostart,
                       "C:\\WINDOWS\\wintask.exe");
 
-  CleanNavidad(kNavidadVariants[2], run_);
+  CleanNavidadVariant(kNavidadVariants[2], run_);
 
-  EXPECT_EQ(CannotDelete("C:\\WINDOWS\\wintask.exe") + kResultA +
-                kDownloadAdvice,
+  EXPECT_EQ(scene::CannotDeleteText("C:\\WINDOWS\\wintask.exe") +
+                kNavidadResultA + kDownloadAdvice,
             sim::ConsoleOutput());
 }
 
@@ -253,26 +237,27 @@ TEST_P(NavidadCleanerTest, WormPathWithoutRoomForTheNewExtensionIsReported) {
   // 258 characters without an extension: with ".vxd" it would not fit.
   std::string wormPath = "C:\\" + std::string(255, 'w');
   sim::CreateKey(HKEY_CURRENT_USER, "Software\\Navidad");
-  sim::SetStringValue(HKEY_LOCAL_MACHINE, kRunKey, kAutostart, wormPath);
+  sim::SetStringValue(HKEY_LOCAL_MACHINE, scene::kRunKey, kAutostart, wormPath);
   int deletionsBefore = sim::CallCount("DeleteFileA");
 
-  CleanNavidad(Navidad(), run_);
+  CleanNavidadVariant(Navidad(), run_);
 
   EXPECT_EQ(deletionsBefore, sim::CallCount("DeleteFileA"));
-  EXPECT_EQ(CannotDelete(wormPath) + kResultA + kDownloadAdvice,
-            sim::ConsoleOutput());
+  EXPECT_EQ(
+      scene::CannotDeleteText(wormPath) + kNavidadResultA + kDownloadAdvice,
+      sim::ConsoleOutput());
 }
 
 TEST_P(NavidadCleanerTest, LockedWormFileIsDeferredWithRestartAdvice) {
   sim::CreateKey(HKEY_CURRENT_USER, "Software\\Navidad");
-  sim::SetStringValue(HKEY_LOCAL_MACHINE, kRunKey, kAutostart,
+  sim::SetStringValue(HKEY_LOCAL_MACHINE, scene::kRunKey, kAutostart,
                       "C:\\WINDOWS\\SYSTEM\\winsvrc.exe");
   sim::PutFile("C:\\WINDOWS\\SYSTEM\\winsvrc.vxd", "worm");
   sim::FailCall("DeleteFileA", ERROR_SHARING_VIOLATION);
 
-  CleanNavidad(Navidad(), run_);
+  CleanNavidadVariant(Navidad(), run_);
 
-  EXPECT_EQ(std::string(kResultA) + kDownloadAdvice + kRestartAdvice,
+  EXPECT_EQ(std::string(kNavidadResultA) + kDownloadAdvice + kRestartAdvice,
             sim::ConsoleOutput());
   EXPECT_TRUE(run_.RestartNeeded);
   EXPECT_TRUE(sim::FileExists("C:\\WINDOWS\\SYSTEM\\winsvrc.vxd"));
@@ -284,17 +269,17 @@ TEST_P(NavidadCleanerTest, EarlierRestartNeedGivesRestartAdvice) {
   sim::CreateKey(HKEY_CURRENT_USER, "Software\\Navidad");
   run_.RestartNeeded = true;
 
-  CleanNavidad(Navidad(), run_);
+  CleanNavidadVariant(Navidad(), run_);
 
-  EXPECT_EQ(std::string(kResultA) + kDownloadAdvice + kRestartAdvice,
+  EXPECT_EQ(std::string(kNavidadResultA) + kDownloadAdvice + kRestartAdvice,
             sim::ConsoleOutput());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    BothLines, NavidadCleanerTest,
-    ::testing::Values(sim::Line::Nt, sim::Line::Win9x),
-    [](const ::testing::TestParamInfo<sim::Line>& info) {
-      return std::string(info.param == sim::Line::Nt ? "Nt" : "Win9x");
-    });
+INSTANTIATE_TEST_SUITE_P(BothLines, NavidadCleanerTest,
+                         ::testing::Values(sim::Line::Nt, sim::Line::Win9x),
+                         [](const ::testing::TestParamInfo<sim::Line>& info) {
+                           return std::string(
+                               info.param == sim::Line::Nt ? "Nt" : "Win9x");
+                         });
 
 }  // namespace

@@ -4,88 +4,22 @@
 
 #include <gtest/gtest.h>
 
-#include "cleaners/sircam_cleaner.h"
-#include "platform/sim/sim_control.h"
-#include "run/run_texts.h"
+#include "cleaners/cleaners.h"
+#include "report/texts.h"
+#include "sim/sim_control.h"
+#include "support/host/worm_scene.h"
 
 namespace {
 
 using std::string;
 
-const char kResultText[] =
-    "Your registry was cleaned from links to I-Worm.Sircam virus \n"
-    "but we recommend to use Tarnwell Anti-Virus to scan your hard drive.\n";
-
 const char kMarkerKey[] = "Software\\SirCam";
-const char kRunServicesKey[] =
-    "Software\\Microsoft\\Windows\\CurrentVersion\\RunServices";
-const char kShellFoldersKey[] =
-    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
-const char kOpenCommandKey[] = "exefile\\shell\\open\\command";
 const char kStandardOpenCommand[] = "\"%1\" %*";
-const char kStartupFolder[] = "C:\\Profile\\Start Menu\\Programs\\Startup";
-
-const char kRun32[] = "C:\\windows\\run32.exe";
-const char kRundll32[] = "C:\\windows\\rundll32.exe";
-const char kOriginalRundll32[] = "MZ the system's rundll32";
-const char kWormBody[] = "MZ worm";
-
-string WindowsDirectory(sim::Line line) {
-  return line == sim::Line::Nt ? "C:\\WINNT" : "C:\\WINDOWS";
-}
-
-string SystemDirectory(sim::Line line) {
-  return line == sim::Line::Nt ? "C:\\WINNT\\system32" : "C:\\WINDOWS\\SYSTEM";
-}
 
 // What the cleaner expects to have printed after its own result text.
 string Report(bool restartAdvice) {
-  return string(kResultText) + kDownloadAdvice +
+  return string(kSircamResult) + kDownloadAdvice +
          (restartAdvice ? kRestartAdvice : "");
-}
-
-void PlantMarkerKey() {
-  sim::SetStringValue(HKEY_LOCAL_MACHINE, kMarkerKey, "", "");
-  sim::SetStringValue(HKEY_LOCAL_MACHINE, kMarkerKey, "sa", "x");
-  sim::SetRawValue(HKEY_LOCAL_MACHINE, kMarkerKey, "scd", REG_BINARY,
-                   string("\x01\x00\x02", 3));
-  sim::SetStringValue(HKEY_LOCAL_MACHINE, "Software\\SirCam\\Lists\\Old", "1",
-                      "a@b.example");
-  sim::SetStringValue(HKEY_LOCAL_MACHINE,
-                      "Software\\SirCam\\Lists\\Old\\Deeper\\Deepest", "2",
-                      "c@d.example");
-  sim::CreateKey(HKEY_LOCAL_MACHINE, "Software\\SirCam\\Empty");
-}
-
-void PlantSavedSystemProgram() {
-  sim::PutFile(kRun32, kOriginalRundll32);
-  sim::PutFile(kRundll32, kWormBody);
-}
-
-// Everything the worm leaves on a machine of `line`, next to things of the
-// same kind that must stay.
-void PlantInfection(sim::Line line) {
-  PlantMarkerKey();
-  sim::SetStringValue(HKEY_LOCAL_MACHINE, "Software\\SirCamera", "Keep", "yes");
-  sim::SetStringValue(HKEY_LOCAL_MACHINE, kRunServicesKey, "Driver32",
-                      "C:\\RECYCLED\\SirC32.exe");
-  sim::CreateKey(HKEY_LOCAL_MACHINE, string(kRunServicesKey) + "\\Driver32");
-  sim::SetStringValue(HKEY_LOCAL_MACHINE, kRunServicesKey, "Tool",
-                      "C:\\tool.exe");
-  sim::SetStringValue(HKEY_CLASSES_ROOT, kOpenCommandKey, "",
-                      "C:\\RECYCLED\\SirC32.exe \"%1\" %*");
-  sim::SetStringValue(HKEY_CURRENT_USER, kShellFoldersKey, "Startup",
-                      kStartupFolder);
-
-  sim::PutFile("C:\\RECYCLED\\SirC32.exe", kWormBody);
-  sim::PutFile(WindowsDirectory(line) + "\\ScMx32.exe", kWormBody);
-  sim::PutFile(SystemDirectory(line) + "\\SCam32.exe", kWormBody);
-  sim::PutFile(string(kStartupFolder) + "\\Microsoft Internet Office.exe",
-               kWormBody);
-  sim::PutFile(WindowsDirectory(line) + "\\notepad.exe", "MZ notepad");
-  PlantSavedSystemProgram();
-  sim::PutFile("C:\\AUTOEXEC.BAT",
-               "@echo off\r\n@win \\recycled\\sirc32.exe\r\nPATH C:\\DOS\r\n");
 }
 
 class SircamCleanerTest : public testing::TestWithParam<sim::Line> {
@@ -102,11 +36,11 @@ class SircamCleanerTest : public testing::TestWithParam<sim::Line> {
 
 TEST_P(SircamCleanerTest, WithoutTheMarkNothingIsTouched) {
   // Only the marker key counts: the worm's other traces alone do not.
-  sim::SetStringValue(HKEY_LOCAL_MACHINE, kRunServicesKey, "Driver32",
+  sim::SetStringValue(HKEY_LOCAL_MACHINE, scene::kRunServicesKey, "Driver32",
                       "C:\\RECYCLED\\SirC32.exe");
   sim::SetStringValue(HKEY_LOCAL_MACHINE, "Software\\SirCamera", "", "");
-  sim::PutFile("C:\\RECYCLED\\SirC32.exe", kWormBody);
-  PlantSavedSystemProgram();
+  sim::PutFile("C:\\RECYCLED\\SirC32.exe", scene::kWormBody);
+  scene::PlantSircamRundll32();
   sim::PutFile("C:\\AUTOEXEC.BAT", "@win \\recycled\\sirc32.exe\r\n");
   string registryBefore = sim::RegistryDump();
   string filesBefore = sim::FileSystemDump();
@@ -121,7 +55,7 @@ TEST_P(SircamCleanerTest, WithoutTheMarkNothingIsTouched) {
 }
 
 TEST_P(SircamCleanerTest, RemovesEveryTraceAndKeepsTheRest) {
-  PlantInfection(line());
+  scene::PlantSircam(line());
 
   EXPECT_TRUE(CleanSircam(run_));
 
@@ -132,26 +66,28 @@ TEST_P(SircamCleanerTest, RemovesEveryTraceAndKeepsTheRest) {
   EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, kMarkerKey));
   EXPECT_TRUE(sim::KeyExists(HKEY_LOCAL_MACHINE, "Software\\SirCamera"));
   EXPECT_FALSE(
-      sim::ValueExists(HKEY_LOCAL_MACHINE, kRunServicesKey, "Driver32"));
+      sim::ValueExists(HKEY_LOCAL_MACHINE, scene::kRunServicesKey, "Driver32"));
   EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE,
-                              string(kRunServicesKey) + "\\Driver32"));
+                              string(scene::kRunServicesKey) + "\\Driver32"));
   EXPECT_EQ(
       "C:\\tool.exe",
-      string(
-          sim::ValueData(HKEY_LOCAL_MACHINE, kRunServicesKey, "Tool").c_str()));
-  EXPECT_EQ(
-      kStandardOpenCommand,
-      string(sim::ValueData(HKEY_CLASSES_ROOT, kOpenCommandKey, "").c_str()));
+      string(sim::ValueData(HKEY_LOCAL_MACHINE, scene::kRunServicesKey, "Tool")
+                 .c_str()));
+  EXPECT_EQ(kStandardOpenCommand,
+            string(sim::ValueData(HKEY_CLASSES_ROOT, scene::kOpenCommandKey, "")
+                       .c_str()));
 
   EXPECT_FALSE(sim::FileExists("C:\\RECYCLED\\SirC32.exe"));
-  EXPECT_FALSE(sim::FileExists(WindowsDirectory(line()) + "\\ScMx32.exe"));
-  EXPECT_FALSE(sim::FileExists(SystemDirectory(line()) + "\\SCam32.exe"));
-  EXPECT_FALSE(sim::FileExists(string(kStartupFolder) +
+  EXPECT_FALSE(
+      sim::FileExists(scene::WindowsDirectory(line()) + "\\ScMx32.exe"));
+  EXPECT_FALSE(
+      sim::FileExists(scene::SystemDirectory(line()) + "\\SCam32.exe"));
+  EXPECT_FALSE(sim::FileExists(string(scene::kSircamStartupFolder) +
                                "\\Microsoft Internet Office.exe"));
-  EXPECT_EQ("MZ notepad",
-            sim::FileContents(WindowsDirectory(line()) + "\\notepad.exe"));
-  EXPECT_FALSE(sim::FileExists(kRun32));
-  EXPECT_EQ(kOriginalRundll32, sim::FileContents(kRundll32));
+  EXPECT_EQ("MZ notepad", sim::FileContents(scene::WindowsDirectory(line()) +
+                                            "\\notepad.exe"));
+  EXPECT_FALSE(sim::FileExists(scene::kSavedRundll32));
+  EXPECT_EQ(scene::kSystemRundll32Body, sim::FileContents(scene::kRundll32));
   EXPECT_EQ("@echo off\r\n\r\nPATH C:\\DOS\r\n",
             sim::FileContents("C:\\AUTOEXEC.BAT"));
   EXPECT_TRUE(sim::BootTimeMoves().empty());
@@ -168,7 +104,7 @@ TEST_P(SircamCleanerTest, MarkerKeyWithOnlyValuesIsDeletedToo) {
 }
 
 TEST_P(SircamCleanerTest, CopyInUseIsDeletedAtTheNextStart) {
-  PlantInfection(line());
+  scene::PlantSircam(line());
   // The copy in the recycle folder is the running worm.
   sim::FailCall("DeleteFileA", ERROR_ACCESS_DENIED, 1);
 
@@ -183,7 +119,7 @@ TEST_P(SircamCleanerTest, CopyInUseIsDeletedAtTheNextStart) {
   }
   EXPECT_EQ(expectedMoves, sim::BootTimeMoves());
   EXPECT_NE(string::npos,
-            sim::FileContents(WindowsDirectory(line()) + "\\wininit.ini")
+            sim::FileContents(scene::WindowsDirectory(line()) + "\\wininit.ini")
                 .find("NUL=C:\\RECYCLED\\SirC32.exe"));
 
   sim::Restart();
@@ -191,17 +127,16 @@ TEST_P(SircamCleanerTest, CopyInUseIsDeletedAtTheNextStart) {
 }
 
 TEST_P(SircamCleanerTest, CopyThatCannotBeDeletedIsNamed) {
-  PlantInfection(line());
+  scene::PlantSircam(line());
   const DWORD kOtherFailure = ERROR_INVALID_PARAMETER;
   sim::FailCall("DeleteFileA", kOtherFailure, 3);  // the system directory's
 
   EXPECT_TRUE(CleanSircam(run_));
 
-  EXPECT_EQ("This program can not delete " + SystemDirectory(line()) +
-                "\\SCam32.exe file. \n"
-                "You can try to find and delete this file manually.\n\n" +
-                Report(false),
-            sim::ConsoleOutput());
+  EXPECT_EQ(
+      scene::CannotDeleteText(scene::SystemDirectory(line()) + "\\SCam32.exe") +
+          Report(false),
+      sim::ConsoleOutput());
 }
 
 // The paths are shown by making each deletion fail in turn: the
@@ -232,20 +167,18 @@ TEST_P(SircamCleanerTest, PathsAreBuiltFromTheReportedDirectories) {
       sim::SetWindowsDirectory(c.windowsDirectory);
       sim::SetSystemDirectory(c.systemDirectory);
       sim::SetStringValue(HKEY_LOCAL_MACHINE, kMarkerKey, "", "");
-      sim::SetStringValue(HKEY_CURRENT_USER, kShellFoldersKey, "Startup",
+      sim::SetStringValue(HKEY_CURRENT_USER, scene::kShellFoldersKey, "Startup",
                           "C:\\Startup\\");
-      for (const char* path : c.expectedPaths) sim::PutFile(path, kWormBody);
+      for (const char* path : c.expectedPaths)
+        sim::PutFile(path, scene::kWormBody);
       sim::FailCall("DeleteFileA", ERROR_INVALID_PARAMETER, failing + 1);
       RunState run = {true, false};
 
       EXPECT_TRUE(CleanSircam(run));
 
-      EXPECT_EQ(string("This program can not delete ") +
-                    c.expectedPaths[failing] +
-                    " file. \n"
-                    "You can try to find and delete this file manually.\n\n" +
-                    Report(false),
-                sim::ConsoleOutput());
+      EXPECT_EQ(
+          scene::CannotDeleteText(c.expectedPaths[failing]) + Report(false),
+          sim::ConsoleOutput());
       for (int i = 0; i < 4; ++i) {
         EXPECT_EQ(i == failing, sim::FileExists(c.expectedPaths[i]))
             << c.expectedPaths[i];
@@ -260,25 +193,26 @@ TEST_P(SircamCleanerTest, SystemProgramIsRestoredOnTheWindowsDrive) {
   sim::AddDrive('D');
   sim::SetWindowsDirectory("D:\\OS");
   sim::SetStringValue(HKEY_LOCAL_MACHINE, kMarkerKey, "", "");
-  PlantSavedSystemProgram();
-  sim::PutFile("D:\\windows\\run32.exe", kOriginalRundll32);
-  sim::PutFile("D:\\windows\\rundll32.exe", kWormBody);
+  scene::PlantSircamRundll32();
+  sim::PutFile("D:\\windows\\run32.exe", scene::kSystemRundll32Body);
+  sim::PutFile("D:\\windows\\rundll32.exe", scene::kWormBody);
 
   EXPECT_TRUE(CleanSircam(run_));
 
-  EXPECT_EQ(kOriginalRundll32, sim::FileContents("D:\\windows\\rundll32.exe"));
+  EXPECT_EQ(scene::kSystemRundll32Body,
+            sim::FileContents("D:\\windows\\rundll32.exe"));
   EXPECT_FALSE(sim::FileExists("D:\\windows\\run32.exe"));
-  EXPECT_EQ(kWormBody, sim::FileContents(kRundll32));
-  EXPECT_TRUE(sim::FileExists(kRun32));
+  EXPECT_EQ(scene::kWormBody, sim::FileContents(scene::kRundll32));
+  EXPECT_TRUE(sim::FileExists(scene::kSavedRundll32));
 }
 
 TEST_P(SircamCleanerTest, WithoutTheSavedProgramRundll32IsLeftAlone) {
   sim::SetStringValue(HKEY_LOCAL_MACHINE, kMarkerKey, "", "");
-  sim::PutFile(kRundll32, kOriginalRundll32);
+  sim::PutFile(scene::kRundll32, scene::kSystemRundll32Body);
 
   EXPECT_TRUE(CleanSircam(run_));
 
-  EXPECT_EQ(kOriginalRundll32, sim::FileContents(kRundll32));
+  EXPECT_EQ(scene::kSystemRundll32Body, sim::FileContents(scene::kRundll32));
   EXPECT_EQ(0, sim::CallCount("DeleteFileA"));
   EXPECT_EQ(0, sim::CallCount("MoveFileA"));
   EXPECT_EQ(Report(false), sim::ConsoleOutput());
@@ -286,21 +220,22 @@ TEST_P(SircamCleanerTest, WithoutTheSavedProgramRundll32IsLeftAlone) {
 
 TEST_P(SircamCleanerTest, Rundll32InUseIsReplacedAtTheNextStart) {
   sim::SetStringValue(HKEY_LOCAL_MACHINE, kMarkerKey, "", "");
-  PlantSavedSystemProgram();
+  scene::PlantSircamRundll32();
   sim::FailCall("DeleteFileA", ERROR_SHARING_VIOLATION, 1);
 
   EXPECT_TRUE(CleanSircam(run_));
 
   EXPECT_TRUE(run_.RestartNeeded);
   EXPECT_EQ(Report(true), sim::ConsoleOutput());
-  EXPECT_EQ(kWormBody, sim::FileContents(kRundll32));
+  EXPECT_EQ(scene::kWormBody, sim::FileContents(scene::kRundll32));
   std::vector<std::pair<string, string>> expectedMoves;
   if (line() == sim::Line::Nt) {
-    expectedMoves = {{kRundll32, ""}, {kRun32, kRundll32}};
+    expectedMoves = {{scene::kRundll32, ""},
+                     {scene::kSavedRundll32, scene::kRundll32}};
   }
   EXPECT_EQ(expectedMoves, sim::BootTimeMoves());
   string schedule =
-      sim::FileContents(WindowsDirectory(line()) + "\\wininit.ini");
+      sim::FileContents(scene::WindowsDirectory(line()) + "\\wininit.ini");
   size_t deletion = schedule.find("NUL=C:\\windows\\rundll32.exe");
   size_t rename =
       schedule.find("C:\\windows\\rundll32.exe=C:\\windows\\run32.exe");
@@ -309,13 +244,13 @@ TEST_P(SircamCleanerTest, Rundll32InUseIsReplacedAtTheNextStart) {
   EXPECT_LT(deletion, rename);
 
   sim::Restart();
-  EXPECT_EQ(kOriginalRundll32, sim::FileContents(kRundll32));
-  EXPECT_FALSE(sim::FileExists(kRun32));
+  EXPECT_EQ(scene::kSystemRundll32Body, sim::FileContents(scene::kRundll32));
+  EXPECT_FALSE(sim::FileExists(scene::kSavedRundll32));
 }
 
 TEST_P(SircamCleanerTest, OnlyADeferredRenameAsksForARestart) {
   sim::SetStringValue(HKEY_LOCAL_MACHINE, kMarkerKey, "", "");
-  PlantSavedSystemProgram();
+  scene::PlantSircamRundll32();
   sim::FailCall("DeleteFileA", ERROR_SHARING_VIOLATION, 1);
   sim::FailCall("MoveFileA", ERROR_PATH_NOT_FOUND, 1);
 
@@ -323,12 +258,9 @@ TEST_P(SircamCleanerTest, OnlyADeferredRenameAsksForARestart) {
 
   EXPECT_FALSE(run_.RestartNeeded);
   // The deferred deletion leaves no rundll32.exe after the restart.
-  EXPECT_EQ(
-      "This program can not restore C:\\windows\\rundll32.exe file. \n"
-      "You can try to copy C:\\windows\\run32.exe file to its place "
-      "manually.\n\n" +
-          Report(false),
-      sim::ConsoleOutput());
+  EXPECT_EQ(scene::CannotRestoreText(scene::kRundll32, scene::kSavedRundll32) +
+                Report(false),
+            sim::ConsoleOutput());
 }
 
 // With the reported directory elsewhere, a file found at the usual place of
@@ -368,10 +300,10 @@ TEST_P(SircamCleanerTest, UnreportedDirectoryFallsBackToTheUsualOne) {
       sim::SetStringValue(HKEY_LOCAL_MACHINE, kMarkerKey, "", "");
       const char* usual = line() == sim::Line::Nt ? c.ntPath : c.otherPath;
       const char* otherLine = line() == sim::Line::Nt ? c.otherPath : c.ntPath;
-      sim::PutFile(usual, kWormBody);
-      sim::PutFile(otherLine, kWormBody);
-      sim::PutFile("D:\\OS\\ScMx32.exe", kWormBody);
-      sim::PutFile("D:\\OS\\SYS\\SCam32.exe", kWormBody);
+      sim::PutFile(usual, scene::kWormBody);
+      sim::PutFile(otherLine, scene::kWormBody);
+      sim::PutFile("D:\\OS\\ScMx32.exe", scene::kWormBody);
+      sim::PutFile("D:\\OS\\SYS\\SCam32.exe", scene::kWormBody);
       if (how != Unreported::TooLong) {
         sim::FailCall(c.failing, ERROR_INVALID_PARAMETER, 1);
       }
@@ -395,8 +327,8 @@ TEST_P(SircamCleanerTest, FallbackDriveIsUsedForTheRecycledCopy) {
   sim::AddDrive('D');
   sim::SetWindowsDirectory("D:\\OS");
   sim::SetStringValue(HKEY_LOCAL_MACHINE, kMarkerKey, "", "");
-  sim::PutFile("C:\\RECYCLED\\SirC32.exe", kWormBody);
-  sim::PutFile("D:\\RECYCLED\\SirC32.exe", kWormBody);
+  sim::PutFile("C:\\RECYCLED\\SirC32.exe", scene::kWormBody);
+  sim::PutFile("D:\\RECYCLED\\SirC32.exe", scene::kWormBody);
   sim::FailCall("GetWindowsDirectoryA", ERROR_INVALID_PARAMETER, 1);
 
   EXPECT_TRUE(CleanSircam(run_));
@@ -420,7 +352,7 @@ TEST_P(SircamCleanerTest, StopsWhenNeitherDirectoryNorVersionIsKnown) {
   for (const StopCase& c : cases) {
     SCOPED_TRACE(c.failing);
     sim::Reset(line());
-    PlantInfection(line());
+    scene::PlantSircam(line());
     sim::FailCall(c.failing, ERROR_INVALID_PARAMETER, 1);
     sim::FailCall("GetVersionExA", ERROR_ACCESS_DENIED, 1, true);
     RunState run = {true, false};
@@ -430,19 +362,22 @@ TEST_P(SircamCleanerTest, StopsWhenNeitherDirectoryNorVersionIsKnown) {
     EXPECT_EQ("", sim::ConsoleOutput());
     EXPECT_TRUE(run.NothingToClean);
     EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, kMarkerKey));
-    EXPECT_FALSE(
-        sim::ValueExists(HKEY_LOCAL_MACHINE, kRunServicesKey, "Driver32"));
+    EXPECT_FALSE(sim::ValueExists(HKEY_LOCAL_MACHINE, scene::kRunServicesKey,
+                                  "Driver32"));
     EXPECT_EQ(
         kStandardOpenCommand,
-        string(sim::ValueData(HKEY_CLASSES_ROOT, kOpenCommandKey, "").c_str()));
+        string(sim::ValueData(HKEY_CLASSES_ROOT, scene::kOpenCommandKey, "")
+                   .c_str()));
     EXPECT_EQ(!c.firstCopiesDeleted,
               sim::FileExists("C:\\RECYCLED\\SirC32.exe"));
-    EXPECT_EQ(!c.firstCopiesDeleted,
-              sim::FileExists(WindowsDirectory(line()) + "\\ScMx32.exe"));
-    EXPECT_TRUE(sim::FileExists(SystemDirectory(line()) + "\\SCam32.exe"));
-    EXPECT_TRUE(sim::FileExists(string(kStartupFolder) +
+    EXPECT_EQ(
+        !c.firstCopiesDeleted,
+        sim::FileExists(scene::WindowsDirectory(line()) + "\\ScMx32.exe"));
+    EXPECT_TRUE(
+        sim::FileExists(scene::SystemDirectory(line()) + "\\SCam32.exe"));
+    EXPECT_TRUE(sim::FileExists(string(scene::kSircamStartupFolder) +
                                 "\\Microsoft Internet Office.exe"));
-    EXPECT_EQ(kWormBody, sim::FileContents(kRundll32));
+    EXPECT_EQ(scene::kWormBody, sim::FileContents(scene::kRundll32));
     EXPECT_EQ(2, sim::CallCount("GetVersionExA"));
     EXPECT_NE(string::npos, sim::FileContents("C:\\AUTOEXEC.BAT")
                                 .find("@win \\recycled\\sirc32.exe"));
@@ -450,13 +385,13 @@ TEST_P(SircamCleanerTest, StopsWhenNeitherDirectoryNorVersionIsKnown) {
 }
 
 TEST_P(SircamCleanerTest, StartupFolderThatCannotBeReadIsSkipped) {
-  PlantInfection(line());
-  sim::SetRawValue(HKEY_CURRENT_USER, kShellFoldersKey, "Startup", REG_SZ,
-                   string(MAX_PATH, 'x'));
+  scene::PlantSircam(line());
+  sim::SetRawValue(HKEY_CURRENT_USER, scene::kShellFoldersKey, "Startup",
+                   REG_SZ, string(MAX_PATH, 'x'));
 
   EXPECT_TRUE(CleanSircam(run_));
 
-  EXPECT_TRUE(sim::FileExists(string(kStartupFolder) +
+  EXPECT_TRUE(sim::FileExists(string(scene::kSircamStartupFolder) +
                               "\\Microsoft Internet Office.exe"));
   EXPECT_EQ(Report(false), sim::ConsoleOutput());
 }
@@ -465,7 +400,7 @@ TEST_P(SircamCleanerTest, StartupCopyPathTooLongIsNotLookedUp) {
   sim::SetStringValue(HKEY_LOCAL_MACHINE, kMarkerKey, "", "");
   // 250 characters: with the copy's name the path needs more than 259.
   string longFolder = "C:\\" + string(247, 'f');
-  sim::SetStringValue(HKEY_CURRENT_USER, kShellFoldersKey, "Startup",
+  sim::SetStringValue(HKEY_CURRENT_USER, scene::kShellFoldersKey, "Startup",
                       longFolder);
 
   EXPECT_TRUE(CleanSircam(run_));
@@ -477,18 +412,13 @@ TEST_P(SircamCleanerTest, StartupCopyPathTooLongIsNotLookedUp) {
 }
 
 TEST_P(SircamCleanerTest, BatchFileLeftUnrepairedIsToldBeforeTheResult) {
-  PlantInfection(line());
+  scene::PlantSircam(line());
   const DWORD kDiskFull = 112;
   sim::FailCall("WriteFile", kDiskFull);
 
   EXPECT_TRUE(CleanSircam(run_));
 
-  EXPECT_EQ(string("This program can not modify c:\\autoexec.bat file. \n"
-                   "You can try to find and delete "
-                   "\"@win \\recycled\\sirc32.exe\" string from this file "
-                   "manually.\n\n") +
-                Report(false),
-            sim::ConsoleOutput());
+  EXPECT_EQ(kCannotModifyStartupBatch + Report(false), sim::ConsoleOutput());
   EXPECT_NE(string::npos, sim::FileContents("C:\\AUTOEXEC.BAT")
                               .find("@win \\recycled\\sirc32.exe"));
 }

@@ -3,7 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "cleaners/startup_batch.h"
-#include "platform/sim/sim_control.h"
+#include "report/texts.h"
+#include "sim/sim_control.h"
 
 namespace {
 
@@ -11,10 +12,6 @@ using std::string;
 using namespace std::string_literals;
 
 const char kBatchFile[] = "C:\\AUTOEXEC.BAT";
-const char kCannotModify[] =
-    "This program can not modify c:\\autoexec.bat file. \n"
-    "You can try to find and delete \"@win \\recycled\\sirc32.exe\" string "
-    "from this file manually.\n\n";
 
 class StartupBatchTest : public testing::TestWithParam<sim::Line> {
  protected:
@@ -151,7 +148,7 @@ TEST_P(StartupBatchTest, UnwritableFileIsReadAndNeverChanged) {
     RepairStartupBatch();
 
     EXPECT_EQ(c.contents, sim::FileContents(kBatchFile));
-    EXPECT_EQ(c.told ? kCannotModify : "", sim::ConsoleOutput());
+    EXPECT_EQ(c.told ? kCannotModifyStartupBatch : "", sim::ConsoleOutput());
     EXPECT_EQ(0, sim::CallCount("WriteFile"));
     EXPECT_EQ(c.heldAccess != 0 ? 1 : 0, sim::OpenHandleCount());
     if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
@@ -187,7 +184,7 @@ TEST_P(StartupBatchTest, FailureKeepsTheOriginalAndTellsTheUser) {
     RepairStartupBatch();
 
     EXPECT_EQ(infected, sim::FileContents(kBatchFile));
-    EXPECT_EQ(kCannotModify, sim::ConsoleOutput());
+    EXPECT_EQ(kCannotModifyStartupBatch, sim::ConsoleOutput());
     EXPECT_EQ(0, sim::OpenHandleCount());
   }
 }
@@ -201,7 +198,7 @@ TEST_P(StartupBatchTest, ShortWriteKeepsTheOriginalAndTellsTheUser) {
   RepairStartupBatch();
 
   EXPECT_EQ(infected, sim::FileContents(kBatchFile));
-  EXPECT_EQ(kCannotModify, sim::ConsoleOutput());
+  EXPECT_EQ(kCannotModifyStartupBatch, sim::ConsoleOutput());
   EXPECT_EQ(0, sim::OpenHandleCount());
 }
 
@@ -227,8 +224,8 @@ TEST_P(StartupBatchTest, FileOfFourGiBOrMoreIsRefused) {
   const string infected =
       "@echo off\r\n@win \\recycled\\sirc32.exe\r\nPATH C:\\DOS\r\n";
   const uint64_t kFourGiB = 0x100000000ull;
-  for (uint64_t size : {kFourGiB - 1, kFourGiB, kFourGiB + infected.size(),
-                        5 * kFourGiB}) {
+  for (uint64_t size :
+       {kFourGiB - 1, kFourGiB, kFourGiB + infected.size(), 5 * kFourGiB}) {
     SCOPED_TRACE(size);
     sim::Reset(GetParam());
     sim::PutFile(kBatchFile, infected);
@@ -237,7 +234,7 @@ TEST_P(StartupBatchTest, FileOfFourGiBOrMoreIsRefused) {
     RepairStartupBatch();
 
     EXPECT_EQ(infected, sim::FileContents(kBatchFile));
-    EXPECT_EQ(kCannotModify, sim::ConsoleOutput());
+    EXPECT_EQ(kCannotModifyStartupBatch, sim::ConsoleOutput());
     EXPECT_EQ(0, sim::CallCount("HeapAlloc"));
     EXPECT_EQ(0, sim::CallCount("WriteFile"));
   }

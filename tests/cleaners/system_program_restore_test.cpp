@@ -5,26 +5,19 @@
 
 #include <gtest/gtest.h>
 
-#include "cleaners/sircam_cleaner.h"
-#include "platform/sim/sim_control.h"
-#include "run/run_texts.h"
+#include "cleaners/cleaners.h"
+#include "report/texts.h"
+#include "sim/sim_control.h"
+#include "support/host/worm_scene.h"
 
 namespace {
 
 using std::string;
 
-const char kRun32[] = "C:\\windows\\run32.exe";
-const char kRundll32[] = "C:\\windows\\rundll32.exe";
-const char kOriginal[] = "MZ the system's rundll32";
-const char kWorm[] = "MZ worm";
-const DWORD kErrorDiskFull = 112;
-const char kCannotRestore[] =
-    "This program can not restore C:\\windows\\rundll32.exe file. \n"
-    "You can try to copy C:\\windows\\run32.exe file to its place "
-    "manually.\n\n";
-const char kResultText[] =
-    "Your registry was cleaned from links to I-Worm.Sircam virus \n"
-    "but we recommend to use Tarnwell Anti-Virus to scan your hard drive.\n";
+using scene::kRundll32;
+const char* const kRun32 = scene::kSavedRundll32;
+const char* const kOriginal = scene::kSystemRundll32Body;
+const char* const kWorm = scene::kWormBody;
 
 struct Failure {
   const char* function;
@@ -44,27 +37,47 @@ struct RestoreCase {
 };
 
 const RestoreCase kCases[] = {
-    {"all goes well: deleted, then renamed", {}, kOriginal, kOriginal, false,
+    {"all goes well: deleted, then renamed",
+     {},
+     kOriginal,
+     kOriginal,
+     false,
      0},
     {"rename fails: a copy takes the place",
-     {{"MoveFileA", ERROR_PATH_NOT_FOUND, 1}}, kOriginal, kOriginal, false, 1},
+     {{"MoveFileA", ERROR_PATH_NOT_FOUND, 1}},
+     kOriginal,
+     kOriginal,
+     false,
+     1},
     {"rename cannot be deferred without the version: a copy",
      {{"MoveFileA", ERROR_ACCESS_DENIED, 1},
       {"GetVersionExA", ERROR_INVALID_PARAMETER, 1},
       {"GetVersionExA", ERROR_INVALID_PARAMETER, 2}},
-     kOriginal, kOriginal, false, 1},
+     kOriginal,
+     kOriginal,
+     false,
+     1},
     {"rename and copy fail: the user is told",
      {{"MoveFileA", ERROR_PATH_NOT_FOUND, 1},
-      {"CopyFileA", kErrorDiskFull, 1}},
-     "", "", true, 1},
+      {"CopyFileA", ERROR_DISK_FULL, 1}},
+     "",
+     "",
+     true,
+     1},
     {"worm's file waits for the restart, rename fails: no copy, told",
      {{"DeleteFileA", ERROR_SHARING_VIOLATION, 1},
       {"MoveFileA", ERROR_PATH_NOT_FOUND, 1}},
-     kWorm, "", true, 0},
+     kWorm,
+     "",
+     true,
+     0},
     {"worm's file cannot be deleted, rename fails: the copy replaces it",
      {{"DeleteFileA", ERROR_INVALID_PARAMETER, 1},
       {"MoveFileA", ERROR_PATH_NOT_FOUND, 1}},
-     kOriginal, kOriginal, false, 1},
+     kOriginal,
+     kOriginal,
+     false,
+     1},
 };
 
 string Contents(const char* path) {
@@ -77,9 +90,8 @@ TEST_P(SystemProgramRestoreTest, NeverLeftWithoutRundll32Unsaid) {
   for (const RestoreCase& c : kCases) {
     SCOPED_TRACE(c.name);
     sim::Reset(GetParam());
-    sim::CreateKey(HKEY_LOCAL_MACHINE, "Software\\SirCam");
-    sim::PutFile(kRun32, kOriginal);
-    sim::PutFile(kRundll32, kWorm);
+    scene::PlantSircamMarker();
+    scene::PlantSircamRundll32();
     for (const Failure& failure : c.failures) {
       if (failure.function != NULL) {
         sim::FailCall(failure.function, failure.error, failure.nth);
@@ -90,8 +102,9 @@ TEST_P(SystemProgramRestoreTest, NeverLeftWithoutRundll32Unsaid) {
     EXPECT_TRUE(CleanSircam(run));
 
     string output = sim::ConsoleOutput();
-    EXPECT_EQ(c.toldToCopy ? string(kCannotRestore) + kResultText
-                           : string(kResultText),
+    EXPECT_EQ((c.toldToCopy ? scene::CannotRestoreText(kRundll32, kRun32)
+                            : string()) +
+                  kSircamResult,
               output.substr(0, output.find(kDownloadAdvice)));
     EXPECT_EQ(c.copies, sim::CallCount("CopyFileA"));
     EXPECT_EQ(c.afterRun, Contents(kRundll32));

@@ -4,7 +4,6 @@
 #ifndef WORMSWEEP_TESTS_CONTRACT_FILE_CONTRACT_SUPPORT_H_
 #define WORMSWEEP_TESTS_CONTRACT_FILE_CONTRACT_SUPPORT_H_
 
-
 #include <string>
 #include <vector>
 
@@ -73,8 +72,7 @@ class ScratchDirectory : public testing::Test {
     ASSERT_TRUE(file.valid()) << path << " error " << GetLastError();
     DWORD written = 0;
     ASSERT_TRUE(WriteFile(file.get(), contents.data(),
-                          static_cast<DWORD>(contents.size()), &written,
-                          NULL));
+                          static_cast<DWORD>(contents.size()), &written, NULL));
     ASSERT_EQ(contents.size(), written);
   }
 

@@ -107,8 +107,7 @@ TEST_F(FileContract, MoveFailsOnExistingTargetAndMissingSource) {
   EXPECT_FALSE(MoveFileA(Path("absent.exe").c_str(), Path("x.exe").c_str()));
   EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
   SetLastError(0);
-  EXPECT_FALSE(
-      MoveFileA(source.c_str(), Path("nodir\\target.exe").c_str()));
+  EXPECT_FALSE(MoveFileA(source.c_str(), Path("nodir\\target.exe").c_str()));
   EXPECT_EQ(static_cast<DWORD>(ERROR_PATH_NOT_FOUND), GetLastError());
 }
 
@@ -130,8 +129,8 @@ TEST_F(FileContract, MoveFileExReplacesOnlyWhenAsked) {
   SetLastError(0);
   EXPECT_FALSE(MoveFileExA(source.c_str(), target.c_str(), 0));
   EXPECT_EQ(static_cast<DWORD>(ERROR_ALREADY_EXISTS), GetLastError());
-  EXPECT_TRUE(MoveFileExA(source.c_str(), target.c_str(),
-                          MOVEFILE_REPLACE_EXISTING));
+  EXPECT_TRUE(
+      MoveFileExA(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING));
   EXPECT_FALSE(Exists(source));
   EXPECT_EQ("fresh", Read(target));
 }
@@ -165,8 +164,8 @@ TEST_F(FileContract, CopyFailsOnMissingSourceAndOnTargetInUse) {
   Write(source, "original");
   Write(target, "worm");
   {
-    ScopedHandle running(Open(target, GENERIC_READ, FILE_SHARE_READ,
-                              OPEN_EXISTING));
+    ScopedHandle running(
+        Open(target, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING));
     ASSERT_TRUE(running.valid());
     SetLastError(0);
     EXPECT_FALSE(CopyFileA(source.c_str(), target.c_str(), FALSE));
@@ -181,8 +180,8 @@ TEST_F(FileContract, DelayedMoveIsAcceptedAndLeavesFileForNow) {
   std::string target = Path("pending.new");
   Write(path, "x");
   EXPECT_TRUE(MoveFileExA(path.c_str(), NULL, MOVEFILE_DELAY_UNTIL_REBOOT));
-  EXPECT_TRUE(MoveFileExA(path.c_str(), target.c_str(),
-                          MOVEFILE_DELAY_UNTIL_REBOOT));
+  EXPECT_TRUE(
+      MoveFileExA(path.c_str(), target.c_str(), MOVEFILE_DELAY_UNTIL_REBOOT));
   EXPECT_EQ("x", Read(path));
   EXPECT_FALSE(Exists(target));
 }
@@ -296,8 +295,8 @@ TEST_F(FileContract, SharingModesAreCheckedBothWays) {
 
 TEST_F(FileContract, ReadWriteSeekAndSize) {
   std::string path = Path("data.bin");
-  ScopedHandle file(Open(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
-                         CREATE_ALWAYS));
+  ScopedHandle file(
+      Open(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, CREATE_ALWAYS));
   ASSERT_TRUE(file.valid());
   DWORD count = 0;
   ASSERT_TRUE(WriteFile(file.get(), "hello world", 11, &count, NULL));
@@ -338,8 +337,8 @@ TEST_F(FileContract, ReadAndWriteNeedTheMatchingAccess) {
     ScopedHandle writeOnly(Open(path, GENERIC_WRITE, 0, OPEN_EXISTING));
     ASSERT_TRUE(writeOnly.valid());
     SetLastError(0);
-    EXPECT_FALSE(ReadFile(writeOnly.get(), buffer, sizeof buffer, &count,
-                          NULL));
+    EXPECT_FALSE(
+        ReadFile(writeOnly.get(), buffer, sizeof buffer, &count, NULL));
     EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
   }
   {
@@ -416,11 +415,11 @@ TEST_F(FileContract, FindFirstFileFindsDirectoryByNameOnly) {
 bool IsShortComponent(const std::string& name) {
   size_t dot = name.find('.');
   size_t baseLength = dot == std::string::npos ? name.size() : dot;
-  size_t extensionLength =
-      dot == std::string::npos ? 0 : name.size() - dot - 1;
+  size_t extensionLength = dot == std::string::npos ? 0 : name.size() - dot - 1;
   return baseLength >= 1 && baseLength <= 8 && extensionLength <= 3 &&
          name.find(' ') == std::string::npos &&
-         (dot == std::string::npos || name.find('.', dot + 1) == std::string::npos);
+         (dot == std::string::npos ||
+          name.find('.', dot + 1) == std::string::npos);
 }
 
 TEST_F(FileContract, ShortPathNamesTheSameFile) {

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/sim/sim_control.h"
+#include "sim/sim_control.h"
 
 namespace {
 

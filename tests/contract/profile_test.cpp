@@ -19,8 +19,8 @@ class ProfileContract : public file_contract::ScratchDirectory {
                       DWORD* returned = NULL) {
     char buffer[1024];
     memset(buffer, 'x', sizeof buffer);
-    DWORD length = GetPrivateProfileSectionA(section, buffer, sizeof buffer,
-                                             file.c_str());
+    DWORD length =
+        GetPrivateProfileSectionA(section, buffer, sizeof buffer, file.c_str());
     if (returned != NULL) *returned = length;
     std::string text(buffer, length + 1);
     for (char& c : text) {
@@ -30,11 +30,13 @@ class ProfileContract : public file_contract::ScratchDirectory {
   }
 };
 
-const char kThreeEntries[] = "NUL=C:\\A.EXE\0NUL=C:\\B.EXE\0C:\\R.EXE=C:\\S.EXE\0";
+const char kThreeEntries[] =
+    "NUL=C:\\A.EXE\0NUL=C:\\B.EXE\0C:\\R.EXE=C:\\S.EXE\0";
 
 TEST_F(ProfileContract, SectionWriteKeepsDuplicatesInOrder) {
   std::string ini = Path("wininit.ini");
-  ASSERT_TRUE(WritePrivateProfileSectionA("rename", kThreeEntries, ini.c_str()));
+  ASSERT_TRUE(
+      WritePrivateProfileSectionA("rename", kThreeEntries, ini.c_str()));
   DWORD length = 0;
   EXPECT_EQ("NUL=C:\\A.EXE|NUL=C:\\B.EXE|C:\\R.EXE=C:\\S.EXE||",
             Section(ini, "rename", &length));
@@ -48,8 +50,8 @@ TEST_F(ProfileContract, SectionWriteKeepsDuplicatesInOrder) {
 TEST_F(ProfileContract, StringWriteCreatesFileAndSection) {
   std::string ini = Path("fresh.ini");
   ASSERT_FALSE(Exists(ini));
-  ASSERT_TRUE(WritePrivateProfileStringA("rename", "NUL", "C:\\X.EXE",
-                                         ini.c_str()));
+  ASSERT_TRUE(
+      WritePrivateProfileStringA("rename", "NUL", "C:\\X.EXE", ini.c_str()));
   EXPECT_EQ("NUL=C:\\X.EXE||", Section(ini, "rename"));
   ASSERT_TRUE(WritePrivateProfileStringA("rename", "C:\\T.EXE", "C:\\F.EXE",
                                          ini.c_str()));
@@ -58,7 +60,8 @@ TEST_F(ProfileContract, StringWriteCreatesFileAndSection) {
 
 TEST_F(ProfileContract, StringWriteReplacesFirstOfDuplicateKeys) {
   std::string ini = Path("dup.ini");
-  ASSERT_TRUE(WritePrivateProfileSectionA("rename", kThreeEntries, ini.c_str()));
+  ASSERT_TRUE(
+      WritePrivateProfileSectionA("rename", kThreeEntries, ini.c_str()));
   ASSERT_TRUE(WritePrivateProfileStringA("rename", "nul", "C:\\LATER.EXE",
                                          ini.c_str()));
   std::string section = Section(ini, "rename");
@@ -70,10 +73,11 @@ TEST_F(ProfileContract, StringWriteReplacesFirstOfDuplicateKeys) {
 TEST_F(ProfileContract, OtherSectionsStay) {
   std::string ini = Path("mixed.ini");
   ASSERT_TRUE(WritePrivateProfileStringA("before", "one", "1", ini.c_str()));
-  ASSERT_TRUE(WritePrivateProfileSectionA("rename", kThreeEntries, ini.c_str()));
+  ASSERT_TRUE(
+      WritePrivateProfileSectionA("rename", kThreeEntries, ini.c_str()));
   ASSERT_TRUE(WritePrivateProfileStringA("after", "two", "2", ini.c_str()));
-  ASSERT_TRUE(WritePrivateProfileSectionA("rename", "NUL=C:\\ONLY.EXE\0",
-                                          ini.c_str()));
+  ASSERT_TRUE(
+      WritePrivateProfileSectionA("rename", "NUL=C:\\ONLY.EXE\0", ini.c_str()));
   EXPECT_EQ("one=1||", Section(ini, "before"));
   EXPECT_EQ("NUL=C:\\ONLY.EXE||", Section(ini, "rename"));
   EXPECT_EQ("two=2||", Section(ini, "after"));
@@ -127,8 +131,8 @@ TEST_F(ProfileContract, SectionReadSkipsCommentsAndTrimsKeysAndValues) {
   EXPECT_EQ("NUL=C:\\A.EXE|spaced=value|noequals||",
             Section(ini, "RENAME", &length));
   EXPECT_EQ(35u, length);
-  ASSERT_TRUE(WritePrivateProfileStringA("rename", "NUL", "C:\\B.EXE",
-                                         ini.c_str()));
+  ASSERT_TRUE(
+      WritePrivateProfileStringA("rename", "NUL", "C:\\B.EXE", ini.c_str()));
   std::string contents = Read(ini);
   EXPECT_NE(std::string::npos, contents.find("; setup\r\n[rename]\r\n"))
       << contents;
@@ -138,12 +142,13 @@ TEST_F(ProfileContract, SectionReadSkipsCommentsAndTrimsKeysAndValues) {
 
 TEST_F(ProfileContract, TooSmallBufferReturnsSizeLessTwo) {
   std::string ini = Path("small.ini");
-  ASSERT_TRUE(WritePrivateProfileSectionA("rename", kThreeEntries, ini.c_str()));
+  ASSERT_TRUE(
+      WritePrivateProfileSectionA("rename", kThreeEntries, ini.c_str()));
   char buffer[20];
   memset(buffer, 'x', sizeof buffer);
-  EXPECT_EQ(sizeof buffer - 2,
-            GetPrivateProfileSectionA("rename", buffer, sizeof buffer,
-                                      ini.c_str()));
+  EXPECT_EQ(
+      sizeof buffer - 2,
+      GetPrivateProfileSectionA("rename", buffer, sizeof buffer, ini.c_str()));
   EXPECT_EQ('\0', buffer[sizeof buffer - 1]);
   EXPECT_EQ(0, strncmp(buffer, "NUL=C:\\A.EXE", 13));
 }

@@ -15,7 +15,7 @@ ws_set_windows_version "$(basename "$exe")" winxp
 worm_plant_sircam
 ws_hold_open editor 'C:\autoexec.bat'
 
-{ ws_report_banner; worm_batch_cannot_modify; worm_sircam_report; ws_text kClosingPrompt; } |
+{ ws_report_banner; ws_text kCannotModifyStartupBatch; worm_sircam_report; ws_text kClosingPrompt; } |
   ws_crlf >"$WS_WORK/expected.txt"
 ws_run "$WS_WORK/out.txt" "$WS_WORK/err.txt" "$exe"
 ws_assert_status 0

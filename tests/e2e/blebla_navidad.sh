@@ -7,54 +7,10 @@
 set -u
 exe=$1
 source "$2"
+source "$(dirname "$0")/worm_scene.bash"
 
 open_command='HKCR\exefile\shell\open\command'
 run_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
-
-blebla_result() {
-  printf 'Your registry was cleaned from links to I-Worm.BleBla.b virus \n'
-  printf 'but we recommend to use Tarnwell Anti-Virus to scan your hard drive.\n'
-}
-navidad_result_a() {
-  printf 'Your registry was cleaned from links to I-Worm.Navidad virus \n'
-  printf 'but we recommend to use Tarnwell Anti-Virus to scan your hard drive.\n'
-}
-navidad_result_b() {
-  printf 'Your registry was complitely cleaned from links to I-Worm.Navidad virus \n'
-  printf 'but we recomend to use antivirus program to scan your hard drive.'
-}
-
-# BleBla.b: every extension it takes over points at its file type, which
-# starts its program. Of the file types that the cleaner can give back, the
-# system has some and lacks the others.
-plant_blebla() {
-  local extension
-  {
-    printf 'REGEDIT4\n\n'
-    printf '[HKEY_CLASSES_ROOT\\rnjfile]\n@=""\n\n'
-    printf '[HKEY_CLASSES_ROOT\\rnjfile\\shell\\open\\command]\n'
-    printf '@="C:\\\\WINDOWS\\\\sysrnj.exe \\"%%1\\""\n\n'
-    for extension in .jpg .jpeg .jpe .bmp .gif .avi .mpg .mpeg .mp2 .wmf \
-      .wma .wmv .mp3 .vqf .doc .xls .zip .rar .lha .arj .reg; do
-      printf '[HKEY_CLASSES_ROOT\\%s]\n@="rnjfile"\n\n' "$extension"
-    done
-    printf '[HKEY_CLASSES_ROOT\\.lha\\ShellNew]\n"NullFile"=""\n\n'
-    for type in jpegfile avifile wordpad.document.1 winzip regfile; do
-      printf '[HKEY_CLASSES_ROOT\\%s]\n\n' "$type"
-    done
-    for type in Paint.Picture giffile mpegfile wmafile wmvfile mp3file \
-      word.document.8 excel.sheet.8 winrar archivefile; do
-      printf '[-HKEY_CLASSES_ROOT\\%s]\n\n' "$type"
-    done
-  } | ws_reg_import
-  printf 'MZ BleBla.b' | ws_put_file 'C:\windows\sysrnj.exe'
-}
-
-# A Navidad mark as the worm leaves it, with values and a subkey.
-plant_navidad_mark() {  # NAME
-  ws_reg_add "HKCU\\Software\\$1" Installed 1
-  ws_reg_add "HKCU\\Software\\$1\\Mail" Sent 0
-}
 
 check_blebla_gone() {  # LINE
   ws_reg_key_exists 'HKCR\rnjfile' && ws_fail "$1: BleBla.b's file type is still there"
@@ -95,9 +51,9 @@ ws_begin
 # value; the second variant's mark alone, whose report runs into the
 # download advice.
 ws_set_windows_version "$(basename "$exe")" win98
-plant_blebla
-plant_navidad_mark Navidad
-plant_navidad_mark xxxxmas
+worm_plant_blebla
+worm_plant_navidad_mark Navidad
+worm_plant_navidad_mark xxxxmas
 ws_reg_add "$run_key" Win32BaseServiceMOD 'C:\windows\system\winsvrc.exe'
 ws_reg_add "$open_command" '' 'C:\windows\system\winsvrc.exe "%1" %*'
 printf 'MZ Navidad' | ws_put_file 'C:\windows\system\winsvrc.vxd'
@@ -105,9 +61,9 @@ printf 'MZ Navidad' | ws_put_file 'C:\windows\system\winsvrc.exe'
 ws_hold_running blebla 'C:\windows\sysrnj.exe'
 {
   ws_report_banner
-  blebla_result; ws_text kDownloadAdvice
-  navidad_result_a; ws_text kDownloadAdvice; ws_text kRestartAdvice
-  navidad_result_b; ws_text kDownloadAdvice; ws_text kRestartAdvice
+  ws_text kBleBlaResult; ws_text kDownloadAdvice
+  ws_text kNavidadResultA; ws_text kDownloadAdvice; ws_text kRestartAdvice
+  ws_text kNavidadResultB; ws_text kDownloadAdvice; ws_text kRestartAdvice
   ws_text kClosingPrompt
 } | ws_crlf >"$WS_WORK/expected.txt"
 
@@ -134,14 +90,14 @@ expect_nothing_to_clean win98
 # the third variant found through the open command it took over, its
 # program running.
 ws_set_windows_version "$(basename "$exe")" winxp
-plant_blebla
-plant_navidad_mark Emanuel
+worm_plant_blebla
+worm_plant_navidad_mark Emanuel
 ws_reg_add "$open_command" '' 'C:\windows\system\wintask.exe "%1" %*'
 ws_hold_running emanuel 'C:\windows\system\wintask.exe'
 {
   ws_report_banner
-  blebla_result; ws_text kDownloadAdvice
-  navidad_result_a; ws_text kDownloadAdvice; ws_text kRestartAdvice
+  ws_text kBleBlaResult; ws_text kDownloadAdvice
+  ws_text kNavidadResultA; ws_text kDownloadAdvice; ws_text kRestartAdvice
   ws_text kClosingPrompt
 } | ws_crlf >"$WS_WORK/expected.txt"
 

@@ -17,18 +17,43 @@ worm_sircam_copies() {
     "$WORM_STARTUP_FOLDER\\Microsoft Internet Office.exe"
 }
 
-# I-Worm.BleBla.b: its file type and its program.
+# I-Worm.BleBla.b: every extension it takes over points at its file type
+# "rnjfile", which starts its program. Of the file types that the cleaner can
+# give back, the system has some (jpegfile among them) and lacks the others.
 worm_plant_blebla() {
-  ws_reg_add 'HKCR\rnjfile\shell\open\command' '' 'c:\windows\sysrnj.exe "%1"'
-  ws_reg_add 'HKCR\.jpg' '' rnjfile
-  ws_reg_add 'HKCR\jpegfile'
+  local extension
+  {
+    printf 'REGEDIT4\n\n'
+    printf '[HKEY_CLASSES_ROOT\\rnjfile]\n@=""\n\n'
+    printf '[HKEY_CLASSES_ROOT\\rnjfile\\shell\\open\\command]\n'
+    printf '@="C:\\\\WINDOWS\\\\sysrnj.exe \\"%%1\\""\n\n'
+    for extension in .jpg .jpeg .jpe .bmp .gif .avi .mpg .mpeg .mp2 .wmf \
+      .wma .wmv .mp3 .vqf .doc .xls .zip .rar .lha .arj .reg; do
+      printf '[HKEY_CLASSES_ROOT\\%s]\n@="rnjfile"\n\n' "$extension"
+    done
+    printf '[HKEY_CLASSES_ROOT\\.lha\\ShellNew]\n"NullFile"=""\n\n'
+    for type in jpegfile avifile wordpad.document.1 winzip regfile; do
+      printf '[HKEY_CLASSES_ROOT\\%s]\n\n' "$type"
+    done
+    for type in Paint.Picture giffile mpegfile wmafile wmvfile mp3file \
+      word.document.8 excel.sheet.8 winrar archivefile; do
+      printf '[-HKEY_CLASSES_ROOT\\%s]\n\n' "$type"
+    done
+  } | ws_reg_import
   printf 'MZ BleBla.b' | ws_put_file 'C:\windows\sysrnj.exe'
+}
+
+# A Navidad variant's mark as the worm leaves it, with values and a subkey
+# (NAME: Navidad, xxxxmas or Emanuel).
+worm_plant_navidad_mark() {  # NAME
+  ws_reg_add "HKCU\\Software\\$1" Installed 1
+  ws_reg_add "HKCU\\Software\\$1\\Mail" Sent 0
 }
 
 # I-Worm.Navidad, first variant: its mark, its autostart value and the
 # program it names (deleted with the extension vxd).
 worm_plant_navidad() {
-  ws_reg_add 'HKCU\Software\Navidad'
+  worm_plant_navidad_mark Navidad
   ws_reg_add 'HKLM\Software\Microsoft\Windows\CurrentVersion\Run' \
     Win32BaseServiceMOD 'C:\windows\system32\winsvrc.exe'
   printf 'MZ Navidad' | ws_put_file 'C:\windows\system32\winsvrc.vxd'
@@ -62,25 +87,20 @@ worm_plant_sircam() {
 # What comes before and after them is lib.sh's: ws_report_banner and
 # ws_text kClosingPrompt.
 worm_blebla_report() {
-  printf 'Your registry was cleaned from links to I-Worm.BleBla.b virus \nbut we recommend to use Tarnwell Anti-Virus to scan your hard drive.\n'
+  ws_text kBleBlaResult
   ws_text kDownloadAdvice
 }
 
 worm_navidad_report() {  # [restart]
-  printf 'Your registry was cleaned from links to I-Worm.Navidad virus \nbut we recommend to use Tarnwell Anti-Virus to scan your hard drive.\n'
+  ws_text kNavidadResultA
   ws_text kDownloadAdvice
   [[ "${1:-}" == restart ]] && ws_text kRestartAdvice
   return 0
 }
 
 worm_sircam_report() {  # [restart]
-  printf 'Your registry was cleaned from links to I-Worm.Sircam virus \nbut we recommend to use Tarnwell Anti-Virus to scan your hard drive.\n'
+  ws_text kSircamResult
   ws_text kDownloadAdvice
   [[ "${1:-}" == restart ]] && ws_text kRestartAdvice
   return 0
-}
-
-# What the program says when c:\autoexec.bat keeps the worm's line.
-worm_batch_cannot_modify() {
-  printf 'This program can not modify c:\\autoexec.bat file. \nYou can try to find and delete "@win \\recycled\\sirc32.exe" string from this file manually.\n\n'
 }

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/console.h"
-#include "platform/sim/sim_control.h"
+#include "sim/sim_control.h"
 #include "support/host/input_records.h"
 
 namespace {

@@ -6,20 +6,13 @@
 #include <utility>
 #include <vector>
 
-#include "platform/sim/sim_control.h"
+#include "report/report.h"
+#include "sim/sim_control.h"
+#include "support/host/worm_scene.h"
 
 namespace {
 
 typedef std::vector<std::pair<std::string, std::string>> MoveList;
-
-const char kCannotDelete[] =
-    "This program can not delete %s file. \n"
-    "You can try to find and delete this file manually.\n\n";
-
-std::string CannotDeleteText(const std::string& path) {
-  std::string text = kCannotDelete;
-  return text.replace(text.find("%s"), 2, path);
-}
 
 std::string WindowsDirectory() {
   return sim::CurrentLine() == sim::Line::Nt ? "C:\\WINNT" : "C:\\WINDOWS";
@@ -57,7 +50,7 @@ TEST_P(DeferredRemovalTest, DeletesAFileThatIsFree) {
   sim::PutFile("C:\\worm.exe", "MZ");
   sim::PutFile("C:\\other.exe", "MZ");
 
-  EXPECT_EQ(Done, DeleteOrDefer("C:\\worm.exe"));
+  EXPECT_EQ(RemovalResult::Done, DeleteOrDefer("C:\\worm.exe"));
 
   EXPECT_FALSE(sim::FileExists("C:\\worm.exe"));
   EXPECT_TRUE(sim::FileExists("C:\\other.exe"));
@@ -73,10 +66,11 @@ TEST_P(DeferredRemovalTest, MissingFileFailsAndIsReported) {
   RunState run = {true, false};
   ReportRemoval("C:\\WINDOWS\\absent.exe", result, run);
 
-  EXPECT_EQ(Failed, result);
+  EXPECT_EQ(RemovalResult::Failed, result);
   EXPECT_EQ(before, sim::FileSystemDump());
   EXPECT_TRUE(sim::BootTimeMoves().empty());
-  EXPECT_EQ(CannotDeleteText("C:\\WINDOWS\\absent.exe"), sim::ConsoleOutput());
+  EXPECT_EQ(scene::CannotDeleteText("C:\\WINDOWS\\absent.exe"),
+            sim::ConsoleOutput());
   EXPECT_FALSE(run.RestartNeeded);
   EXPECT_TRUE(run.NothingToClean);
 }
@@ -86,7 +80,7 @@ TEST_P(DeferredRemovalTest, FileInUseIsDeletedAtTheNextStart) {
   sim::PutFile(path, "MZ");
   HANDLE running = HoldOpen(path);
 
-  EXPECT_EQ(Deferred, DeleteOrDefer(path.c_str()));
+  EXPECT_EQ(RemovalResult::Deferred, DeleteOrDefer(path.c_str()));
 
   EXPECT_TRUE(sim::FileExists(path));
   EXPECT_EQ(RenameSection({"NUL=" + path}), Wininit());
@@ -109,7 +103,7 @@ TEST_P(DeferredRemovalTest, RenameOfAFileInUseIsDoneAtTheNextStart) {
   sim::PutFile(from, "original");
   HANDLE running = HoldOpen(from);
 
-  EXPECT_EQ(Deferred, RenameOrDefer(from.c_str(), to.c_str()));
+  EXPECT_EQ(RemovalResult::Deferred, RenameOrDefer(from.c_str(), to.c_str()));
 
   EXPECT_EQ(RenameSection({to + "=" + from}), Wininit());
   if (IsNt()) {
@@ -126,12 +120,12 @@ TEST_P(DeferredRemovalTest, RenameOfAFileInUseIsDoneAtTheNextStart) {
 TEST_P(DeferredRemovalTest, RenameNowWhenFree) {
   sim::PutFile("C:\\a.exe", "a");
 
-  EXPECT_EQ(Done, RenameOrDefer("C:\\a.exe", "C:\\b.exe"));
+  EXPECT_EQ(RemovalResult::Done, RenameOrDefer("C:\\a.exe", "C:\\b.exe"));
 
   EXPECT_FALSE(sim::FileExists("C:\\a.exe"));
   EXPECT_EQ("a", sim::FileContents("C:\\b.exe"));
   EXPECT_EQ("", Wininit());
-  EXPECT_EQ(Failed, RenameOrDefer("C:\\a.exe", "C:\\c.exe"));
+  EXPECT_EQ(RemovalResult::Failed, RenameOrDefer("C:\\a.exe", "C:\\c.exe"));
   EXPECT_EQ("", Wininit());
   EXPECT_TRUE(sim::BootTimeMoves().empty());
 }
@@ -145,8 +139,9 @@ TEST_P(DeferredRemovalTest, RenameOntoAFileWaitingForDeletion) {
   sim::PutFile(saved, "original");
   HANDLE running = HoldOpen(worm);
 
-  EXPECT_EQ(Deferred, DeleteOrDefer(worm.c_str()));
-  EXPECT_EQ(Deferred, RenameOrDefer(saved.c_str(), worm.c_str()));
+  EXPECT_EQ(RemovalResult::Deferred, DeleteOrDefer(worm.c_str()));
+  EXPECT_EQ(RemovalResult::Deferred,
+            RenameOrDefer(saved.c_str(), worm.c_str()));
 
   EXPECT_EQ(RenameSection({"NUL=" + worm, worm + "=" + saved}), Wininit());
   if (IsNt()) {
@@ -166,8 +161,8 @@ TEST_P(DeferredRemovalTest, TwoDeferredDeletionsKeepBothEntries) {
   HANDLE first = HoldOpen("C:\\first.exe");
   HANDLE second = HoldOpen("C:\\second.exe");
 
-  EXPECT_EQ(Deferred, DeleteOrDefer("C:\\first.exe"));
-  EXPECT_EQ(Deferred, DeleteOrDefer("C:\\second.exe"));
+  EXPECT_EQ(RemovalResult::Deferred, DeleteOrDefer("C:\\first.exe"));
+  EXPECT_EQ(RemovalResult::Deferred, DeleteOrDefer("C:\\second.exe"));
 
   EXPECT_EQ(RenameSection({"NUL=C:\\first.exe", "NUL=C:\\second.exe"}),
             Wininit());
@@ -193,7 +188,7 @@ TEST_P(DeferredRemovalTest, ScheduleFileKeepsWhatWasThere) {
   sim::PutFile("C:\\worm.exe", "MZ");
   sim::FailCall("DeleteFileA", ERROR_SHARING_VIOLATION);
 
-  EXPECT_EQ(Deferred, DeleteOrDefer("C:\\worm.exe"));
+  EXPECT_EQ(RemovalResult::Deferred, DeleteOrDefer("C:\\worm.exe"));
 
   EXPECT_EQ(
       "[settings]\r\nkeep=1\r\n"
@@ -214,10 +209,11 @@ TEST_P(DeferredRemovalTest, WininitNamesUseShortFormsTheBootListLongOnes) {
   HANDLE running = HoldOpen(worm);
   HANDLE busy = HoldOpen(saved);
 
-  EXPECT_EQ(Deferred, DeleteOrDefer(worm.c_str()));
+  EXPECT_EQ(RemovalResult::Deferred, DeleteOrDefer(worm.c_str()));
   // The target does not exist yet: its directory is shortened and its own
   // name kept.
-  EXPECT_EQ(Deferred, RenameOrDefer(saved.c_str(), target.c_str()));
+  EXPECT_EQ(RemovalResult::Deferred,
+            RenameOrDefer(saved.c_str(), target.c_str()));
 
   EXPECT_EQ(RenameSection({
                 "NUL=C:\\PROGRA~1\\WORMFO~1\\LONGWO~1.EXE",
@@ -242,7 +238,8 @@ TEST_P(DeferredRemovalTest, RenameTargetInAMissingDirectoryIsWrittenAsGiven) {
   sim::PutFile("C:\\a.exe", "a");
   sim::FailCall("MoveFileA", ERROR_ACCESS_DENIED);
 
-  EXPECT_EQ(Deferred, RenameOrDefer("C:\\a.exe", "C:\\No Such Dir\\b.exe"));
+  EXPECT_EQ(RemovalResult::Deferred,
+            RenameOrDefer("C:\\a.exe", "C:\\No Such Dir\\b.exe"));
 
   EXPECT_EQ(RenameSection({"C:\\No Such Dir\\b.exe=C:\\a.exe"}), Wininit());
 }
@@ -260,9 +257,9 @@ TEST_P(DeferredRemovalTest, ErrorClassesDecideWhatIsDeferred) {
     RemovalResult rename;
   };
   const Case cases[] = {
-      {&access, Deferred, Deferred},
-      {&exists, Failed, Deferred},
-      {&other, Failed, Failed},
+      {&access, RemovalResult::Deferred, RemovalResult::Deferred},
+      {&exists, RemovalResult::Failed, RemovalResult::Deferred},
+      {&other, RemovalResult::Failed, RemovalResult::Failed},
   };
   for (const Case& c : cases) {
     for (DWORD code : *c.codes) {
@@ -270,7 +267,7 @@ TEST_P(DeferredRemovalTest, ErrorClassesDecideWhatIsDeferred) {
       sim::PutFile("C:\\worm.exe", "MZ");
       sim::FailCall("DeleteFileA", code);
       EXPECT_EQ(c.deletion, DeleteOrDefer("C:\\worm.exe")) << "error " << code;
-      bool deletionScheduled = c.deletion == Deferred;
+      bool deletionScheduled = c.deletion == RemovalResult::Deferred;
       EXPECT_EQ(deletionScheduled, Wininit() != "") << "error " << code;
       if (IsNt()) {
         EXPECT_EQ(deletionScheduled, !sim::BootTimeMoves().empty())
@@ -282,7 +279,7 @@ TEST_P(DeferredRemovalTest, ErrorClassesDecideWhatIsDeferred) {
       sim::FailCall("MoveFileA", code);
       EXPECT_EQ(c.rename, RenameOrDefer("C:\\worm.exe", "C:\\new.exe"))
           << "error " << code;
-      bool renameScheduled = c.rename == Deferred;
+      bool renameScheduled = c.rename == RemovalResult::Deferred;
       EXPECT_EQ(renameScheduled, Wininit() != "") << "error " << code;
       EXPECT_TRUE(sim::FileExists("C:\\worm.exe"));
     }
@@ -292,19 +289,22 @@ TEST_P(DeferredRemovalTest, ErrorClassesDecideWhatIsDeferred) {
 TEST_P(DeferredRemovalTest, FailureWithoutAnErrorCodeIsJudgedByTheDisk) {
   sim::PutFile("C:\\worm.exe", "MZ");
   sim::FailCall("DeleteFileA", 0);
-  EXPECT_EQ(Failed, DeleteOrDefer("C:\\worm.exe")) << "the file is still there";
+  EXPECT_EQ(RemovalResult::Failed, DeleteOrDefer("C:\\worm.exe"))
+      << "the file is still there";
   sim::FailCall("MoveFileA", 0);
-  EXPECT_EQ(Failed, RenameOrDefer("C:\\worm.exe", "C:\\new.exe"));
+  EXPECT_EQ(RemovalResult::Failed,
+            RenameOrDefer("C:\\worm.exe", "C:\\new.exe"));
   EXPECT_EQ("", Wininit());
   EXPECT_TRUE(sim::BootTimeMoves().empty());
   EXPECT_TRUE(sim::FileExists("C:\\worm.exe"));
   EXPECT_EQ(0, sim::OpenHandleCount());
 
   sim::FailCall("DeleteFileA", 0);
-  EXPECT_EQ(Done, DeleteOrDefer("C:\\gone.exe")) << "nothing left to delete";
+  EXPECT_EQ(RemovalResult::Done, DeleteOrDefer("C:\\gone.exe"))
+      << "nothing left to delete";
   sim::PutFile("C:\\new.exe", "MZ");
   sim::FailCall("MoveFileA", 0);
-  EXPECT_EQ(Done, RenameOrDefer("C:\\old.exe", "C:\\new.exe"))
+  EXPECT_EQ(RemovalResult::Done, RenameOrDefer("C:\\old.exe", "C:\\new.exe"))
       << "source gone, target in place";
 }
 
@@ -324,8 +324,8 @@ TEST_P(DeferredRemovalTest, UnknownPlatformSchedulesNothingAndSaysNothing) {
   ReportRemoval("C:\\worm.exe", rename, run);
   CloseHandle(running);
 
-  EXPECT_EQ(NoVersion, deletion);
-  EXPECT_EQ(NoVersion, rename);
+  EXPECT_EQ(RemovalResult::NoVersion, deletion);
+  EXPECT_EQ(RemovalResult::NoVersion, rename);
   EXPECT_EQ(4, sim::CallCount("GetVersionExA"));
   EXPECT_EQ(files, sim::FileSystemDump());
   EXPECT_TRUE(sim::BootTimeMoves().empty());
@@ -338,7 +338,7 @@ TEST_P(DeferredRemovalTest, VersionQueryIsAskedASecondTime) {
   sim::FailCall("DeleteFileA", ERROR_SHARING_VIOLATION);
   sim::FailCall("GetVersionExA", ERROR_INVALID_PARAMETER);
 
-  EXPECT_EQ(Deferred, DeleteOrDefer("C:\\worm.exe"));
+  EXPECT_EQ(RemovalResult::Deferred, DeleteOrDefer("C:\\worm.exe"));
 
   EXPECT_EQ(2, sim::CallCount("GetVersionExA"));
   EXPECT_EQ(RenameSection({"NUL=C:\\worm.exe"}), Wininit());
@@ -365,7 +365,7 @@ TEST_P(DeferredRemovalTest, UnwritableScheduleFile) {
 
   EXPECT_EQ("", Wininit());
   // NT still has the boot-time list.
-  EXPECT_EQ(IsNt() ? Deferred : Failed, result);
+  EXPECT_EQ(IsNt() ? RemovalResult::Deferred : RemovalResult::Failed, result);
 }
 
 TEST_P(DeferredRemovalTest, NoWindowsDirectoryNoScheduleFile) {
@@ -378,7 +378,7 @@ TEST_P(DeferredRemovalTest, NoWindowsDirectoryNoScheduleFile) {
 
   EXPECT_EQ(files, sim::FileSystemDump());
   EXPECT_EQ(0, sim::CallCount("WritePrivateProfileSectionA"));
-  EXPECT_EQ(IsNt() ? Deferred : Failed, result);
+  EXPECT_EQ(IsNt() ? RemovalResult::Deferred : RemovalResult::Failed, result);
 }
 
 TEST_P(DeferredRemovalTest, ScheduleFilePathExactFitAndOneOver) {
@@ -395,7 +395,9 @@ TEST_P(DeferredRemovalTest, ScheduleFilePathExactFitAndOneOver) {
     bool fits = length == 247;
     EXPECT_EQ(fits, sim::FileExists(directory + "\\wininit.ini")) << length;
     EXPECT_EQ(fits ? 1 : 0, sim::CallCount("WritePrivateProfileSectionA"));
-    EXPECT_EQ(fits || IsNt() ? Deferred : Failed, result) << length;
+    EXPECT_EQ(fits || IsNt() ? RemovalResult::Deferred : RemovalResult::Failed,
+              result)
+        << length;
   }
 }
 
@@ -412,12 +414,12 @@ TEST_P(DeferredRemovalTest, LimitedUserOnNtIsToldToDeleteByHand) {
   // The wininit.ini entry is written on either line.
   EXPECT_EQ(RenameSection({"NUL=C:\\worm.exe"}), Wininit());
   if (IsNt()) {
-    EXPECT_EQ(Failed, result);
-    EXPECT_EQ(CannotDeleteText("C:\\worm.exe"), sim::ConsoleOutput());
+    EXPECT_EQ(RemovalResult::Failed, result);
+    EXPECT_EQ(scene::CannotDeleteText("C:\\worm.exe"), sim::ConsoleOutput());
     EXPECT_FALSE(run.RestartNeeded);
     EXPECT_TRUE(sim::BootTimeMoves().empty());
   } else {
-    EXPECT_EQ(Deferred, result);
+    EXPECT_EQ(RemovalResult::Deferred, result);
     EXPECT_TRUE(run.RestartNeeded);
   }
 }
@@ -434,7 +436,7 @@ TEST_P(DeferredRemovalTest, UnreadableScheduleSectionIsNotRewritten) {
 
   EXPECT_EQ(existing, Wininit());
   EXPECT_EQ(0, sim::CallCount("WritePrivateProfileSectionA"));
-  EXPECT_EQ(IsNt() ? Deferred : Failed, result);
+  EXPECT_EQ(IsNt() ? RemovalResult::Deferred : RemovalResult::Failed, result);
 }
 
 TEST_P(DeferredRemovalTest, SectionTooLargeToReadWholeIsLeftAlone) {
@@ -447,7 +449,7 @@ TEST_P(DeferredRemovalTest, SectionTooLargeToReadWholeIsLeftAlone) {
 
   EXPECT_EQ(existing, Wininit());
   EXPECT_EQ(0, sim::CallCount("WritePrivateProfileSectionA"));
-  EXPECT_EQ(IsNt() ? Deferred : Failed, result);
+  EXPECT_EQ(IsNt() ? RemovalResult::Deferred : RemovalResult::Failed, result);
 }
 
 TEST_P(DeferredRemovalTest, SectionBufferExactFitAndOneOver) {
@@ -469,79 +471,10 @@ TEST_P(DeferredRemovalTest, SectionBufferExactFitAndOneOver) {
     EXPECT_EQ(fits ? RenameSection({line, entry}) : RenameSection({line}),
               Wininit())
         << lineLength;
-    EXPECT_EQ(fits || IsNt() ? Deferred : Failed, result) << lineLength;
+    EXPECT_EQ(fits || IsNt() ? RemovalResult::Deferred : RemovalResult::Failed,
+              result)
+        << lineLength;
   }
-}
-
-TEST_P(DeferredRemovalTest, TryDeleteFilePassesOverAMissingFile) {
-  RunState run = {true, false};
-
-  TryDeleteFile("C:\\WINDOWS\\SCam32.exe", run);
-
-  EXPECT_EQ(0, sim::CallCount("DeleteFileA"));
-  EXPECT_EQ("", sim::ConsoleOutput());
-  EXPECT_FALSE(run.RestartNeeded);
-  EXPECT_EQ(0, sim::OpenHandleCount());
-}
-
-TEST_P(DeferredRemovalTest, TryDeleteFileDeletesOrDefersAndReports) {
-  sim::PutFile("C:\\free.exe", "MZ");
-  sim::PutFile("C:\\busy.exe", "MZ");
-  sim::PutFile("C:\\guarded.exe", "MZ");
-  HANDLE running = HoldOpen("C:\\busy.exe");
-  RunState run = {true, false};
-
-  TryDeleteFile("C:\\free.exe", run);
-  EXPECT_FALSE(sim::FileExists("C:\\free.exe"));
-  EXPECT_FALSE(run.RestartNeeded);
-
-  TryDeleteFile("C:\\busy.exe", run);
-  EXPECT_TRUE(run.RestartNeeded);
-  EXPECT_EQ(RenameSection({"NUL=C:\\busy.exe"}), Wininit());
-  EXPECT_EQ("", sim::ConsoleOutput());
-
-  sim::FailCall("DeleteFileA", ERROR_FILE_NOT_FOUND);
-  TryDeleteFile("C:\\guarded.exe", run);
-  EXPECT_EQ(CannotDeleteText("C:\\guarded.exe"), sim::ConsoleOutput());
-
-  CloseHandle(running);
-  EXPECT_EQ(0, sim::OpenHandleCount()) << "every search handle is closed";
-}
-
-TEST_P(DeferredRemovalTest, ReportRemovalForEachResult) {
-  struct Case {
-    RemovalResult result;
-    bool restartNeeded;
-    bool prints;
-  };
-  const Case cases[] = {
-      {Done, false, false},
-      {Deferred, true, false},
-      {Failed, false, true},
-      {NoVersion, false, false},
-  };
-  for (const Case& c : cases) {
-    sim::Reset(GetParam());
-    RunState run = {true, false};
-
-    ReportRemoval("C:\\WINDOWS\\Win32.exe", c.result, run);
-
-    EXPECT_EQ(c.restartNeeded, run.RestartNeeded) << c.result;
-    EXPECT_TRUE(run.NothingToClean);
-    EXPECT_EQ(c.prints ? CannotDeleteText("C:\\WINDOWS\\Win32.exe") : "",
-              sim::ConsoleOutput())
-        << c.result;
-  }
-  // A restart once needed stays needed.
-  RunState run = {false, true};
-  ReportRemoval("C:\\x.exe", Failed, run);
-  EXPECT_TRUE(run.RestartNeeded);
-}
-
-TEST_P(DeferredRemovalTest, PathIsPrintedAsTextNotAsFormat) {
-  RunState run = {true, false};
-  ReportRemoval("C:\\100%s%d.exe", Failed, run);
-  EXPECT_EQ(CannotDeleteText("C:\\100%s%d.exe"), sim::ConsoleOutput());
 }
 
 INSTANTIATE_TEST_SUITE_P(BothLines, DeferredRemovalTest,

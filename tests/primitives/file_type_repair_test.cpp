@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "platform/sim/sim_control.h"
+#include "sim/sim_control.h"
 
 namespace {
 
@@ -159,81 +159,6 @@ TEST_P(FileTypeRepairTest, ResetOpenCommandWritesAndCloses) {
   ResetOpenCommand(key);
 
   EXPECT_EQ(Written("\"%1\" %*"), Default(kExecutableOpenCommandKey));
-}
-
-TEST_P(FileTypeRepairTest, CheckOpenCommandRepairsAnyOtherCommand) {
-  const std::string wrong[] = {
-      "\"%1\"%*",
-      "\"%1\" %* ",
-      "\"%1\" %",
-      "\"%1\" %* \"%1\"",
-      "C:\\WINDOWS\\SYSTEM\\worm.exe \"%1\" %*",
-      "",
-      std::string(259, 'x'),
-  };
-  for (const std::string& command : wrong) {
-    sim::SetStringValue(HKEY_CLASSES_ROOT, kExecutableOpenCommandKey, "",
-                        command);
-
-    CheckOpenCommand();
-
-    EXPECT_EQ(Written("\"%1\" %*"), Default(kExecutableOpenCommandKey))
-        << command;
-  }
-}
-
-TEST_P(FileTypeRepairTest, CheckOpenCommandLeavesTheStandardCommandAlone) {
-  sim::SetStringValue(HKEY_CLASSES_ROOT, kExecutableOpenCommandKey, "",
-                      "\"%1\" %*");
-  std::string before = sim::RegistryDump();
-
-  CheckOpenCommand();
-
-  EXPECT_EQ(before, sim::RegistryDump());
-  EXPECT_EQ(0, sim::CallCount("RegSetValueExA"));
-
-  // Stored without its NUL it is the same command.
-  sim::SetRawValue(HKEY_CLASSES_ROOT, kExecutableOpenCommandKey, "", REG_SZ,
-                   "\"%1\" %*");
-  CheckOpenCommand();
-  EXPECT_EQ(0, sim::CallCount("RegSetValueExA"));
-}
-
-TEST_P(FileTypeRepairTest, CheckOpenCommandLeavesWhatItCannotRead) {
-  // 260 bytes and more do not fit the buffer with a NUL.
-  const std::string unreadable[] = {
-      std::string(260, 'x'),
-      std::string(259, 'x') + "y" + std::string(1, '\0'),
-      std::string(1000, 'z'),
-  };
-  for (const std::string& data : unreadable) {
-    sim::SetRawValue(HKEY_CLASSES_ROOT, kExecutableOpenCommandKey, "", REG_SZ,
-                     data);
-
-    CheckOpenCommand();
-
-    EXPECT_EQ(data, Default(kExecutableOpenCommandKey));
-  }
-  sim::SetStringValue(HKEY_CLASSES_ROOT, kExecutableOpenCommandKey, "",
-                      "wrong");
-  sim::FailCall("RegQueryValueExA", ERROR_ACCESS_DENIED);
-  CheckOpenCommand();
-  EXPECT_EQ(0, sim::CallCount("RegSetValueExA"));
-}
-
-TEST_P(FileTypeRepairTest, CheckOpenCommandCreatesNothing) {
-  sim::CreateKey(HKEY_CLASSES_ROOT, "exefile\\shell\\open");
-  std::string before = sim::RegistryDump();
-
-  CheckOpenCommand();
-
-  EXPECT_EQ(before, sim::RegistryDump());
-
-  // A key without a default value: nothing to compare, nothing written.
-  sim::CreateKey(HKEY_CLASSES_ROOT, kExecutableOpenCommandKey);
-  before = sim::RegistryDump();
-  CheckOpenCommand();
-  EXPECT_EQ(before, sim::RegistryDump());
 }
 
 INSTANTIATE_TEST_SUITE_P(BothLines, FileTypeRepairTest,

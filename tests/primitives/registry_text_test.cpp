@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/sim/sim_control.h"
+#include "sim/sim_control.h"
 
 namespace {
 

@@ -2,23 +2,16 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/sim/sim_control.h"
+#include "report/texts.h"
 #include "run/cleaning_run.h"
-#include "run/run_texts.h"
+#include "sim/sim_control.h"
 #include "support/host/input_records.h"
+#include "support/host/worm_scene.h"
 
 namespace {
 
-const char kCleanSystemReport[] =
-    "Utility for cleaning infection by:\n"
-    "I-Worm.BleBla.b\n"
-    "I-Worm.Navidad\n"
-    "I-Worm.Sircam.\n"
-    " Version 1.1\n";
-
 std::string ExpectedCleanOutput() {
-  return std::string(kCleanSystemReport) + kOwnershipLine + "\n" +
-         "Nothing to clean." + "\nPress any key to continue.";
+  return scene::ReportBanner() + kNothingToClean + kClosingPrompt;
 }
 
 class CleaningRunTest : public testing::TestWithParam<sim::Line> {
@@ -63,42 +56,5 @@ TEST_P(CleaningRunTest, WithoutAConsoleTheRunStillEnds) {
 
 INSTANTIATE_TEST_SUITE_P(BothLines, CleaningRunTest,
                          testing::Values(sim::Line::Nt, sim::Line::Win9x));
-
-TEST(SectionOutcomeTest, AdviceAndFlags) {
-  struct Case {
-    bool offersRestart;
-    bool restartNeeded;
-    bool printsRestartAdvice;
-  };
-  const Case cases[] = {
-      {false, false, false},
-      {false, true, false},
-      {true, false, false},
-      {true, true, true},
-  };
-  for (const Case& c : cases) {
-    sim::Reset();
-    RunState run = {true, c.restartNeeded};
-
-    SectionOutcome(run, c.offersRestart);
-
-    std::string expected = kDownloadAdvice;
-    if (c.printsRestartAdvice) expected += kRestartAdvice;
-    EXPECT_EQ(expected, sim::ConsoleOutput())
-        << "offers " << c.offersRestart << " needed " << c.restartNeeded;
-    EXPECT_FALSE(run.NothingToClean);
-    EXPECT_EQ(c.restartNeeded, run.RestartNeeded);
-  }
-}
-
-TEST(RunTextsTest, DownloadAdviceAndOwnershipLineKeepTheirForm) {
-  std::string download = kDownloadAdvice;
-  EXPECT_EQ(0u, download.find(
-                    "You can download free trial version of Tarnwell "
-                    "Anti-Virus from\n"));
-  EXPECT_EQ('\n', download.back());
-  EXPECT_NE(std::string::npos, std::string(kOwnershipLine).find("Tarnwell"));
-  EXPECT_EQ('\n', std::string(kOwnershipLine).back());
-}
 
 }  // namespace

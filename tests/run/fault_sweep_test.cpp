@@ -11,17 +11,16 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/sim/sim_control.h"
 #include "run/cleaning_run.h"
+#include "sim/sim_control.h"
 #include "support/host/infected_machine.h"
 #include "support/host/input_records.h"
+#include "support/host/worm_scene.h"
 
 namespace {
 
 using std::string;
 using std::vector;
-
-const DWORD kErrorDiskFull = 112;
 
 // The error a real Windows gives when the call fails on a sick machine.
 struct FaultRow {
@@ -43,19 +42,19 @@ const FaultRow kFaultTable[] = {
     {"DeleteFileA", ERROR_SHARING_VIOLATION},
     {"MoveFileA", ERROR_ACCESS_DENIED},
     {"MoveFileExA", ERROR_ACCESS_DENIED},
-    {"CopyFileA", kErrorDiskFull},
+    {"CopyFileA", ERROR_DISK_FULL},
     {"CreateFileA", ERROR_SHARING_VIOLATION},
     {"GetFileSize", ERROR_ACCESS_DENIED},
     {"SetFilePointer", ERROR_ACCESS_DENIED},
     {"ReadFile", ERROR_ACCESS_DENIED},
-    {"WriteFile", kErrorDiskFull},
+    {"WriteFile", ERROR_DISK_FULL},
     {"CloseHandle", ERROR_INVALID_HANDLE},
     {"FindFirstFileA", ERROR_ACCESS_DENIED},
     {"FindClose", ERROR_INVALID_HANDLE},
     {"GetShortPathNameA", ERROR_ACCESS_DENIED},
     {"GetPrivateProfileSectionA", ERROR_ACCESS_DENIED},
-    {"WritePrivateProfileSectionA", kErrorDiskFull},
-    {"WritePrivateProfileStringA", kErrorDiskFull},
+    {"WritePrivateProfileSectionA", ERROR_DISK_FULL},
+    {"WritePrivateProfileStringA", ERROR_DISK_FULL},
     {"GetWindowsDirectoryA", ERROR_ACCESS_DENIED},
     {"GetSystemDirectoryA", ERROR_ACCESS_DENIED},
     {"GetVersionExA", ERROR_INVALID_PARAMETER},
@@ -152,8 +151,9 @@ string RunWithFaults(sim::Line line, const vector<Fault>& faults,
   if (!sim::FileExists(machine.wininitPath) ||
       !KeepsInOrder(TextLines(sim::FileContents(machine.wininitPath)),
                     TextLines(machine.wininitBefore))) {
-    problems += "wininit.ini lost lines: " +
-                sim::FileContents(machine.wininitPath) + "\n";
+    problems +=
+        "wininit.ini lost lines: " + sim::FileContents(machine.wininitPath) +
+        "\n";
   }
   string foreign = ForeignOutput(machine, sim::ConsoleOutput());
   if (!foreign.empty()) problems += "printed: " + foreign + "\n";
@@ -168,11 +168,11 @@ string RunWithFaults(sim::Line line, const vector<Fault>& faults,
   }
 
   // Unless the user was told which file to copy back.
-  bool toldToRestore = sim::ConsoleOutput().find(
-                           "can not restore C:\\windows\\rundll32.exe") !=
-                       string::npos;
+  bool toldToRestore =
+      sim::ConsoleOutput().find(scene::CannotRestoreText(
+          scene::kRundll32, scene::kSavedRundll32)) != string::npos;
   sim::Restart();
-  if (!sim::FileExists("C:\\windows\\rundll32.exe") && !toldToRestore) {
+  if (!sim::FileExists(scene::kRundll32) && !toldToRestore) {
     problems += "no rundll32.exe after the restart\n";
   }
   string damageAtRestart = DamageBeyondTheWorms(machine);
@@ -225,8 +225,8 @@ TEST_P(FaultSweepTest, CleanRunLosesNothing) {
 
 TEST_P(FaultSweepTest, EachCallFailingInTurn) {
   for (size_t k = 0; k < calls_.size(); ++k) Check({FaultAt(calls_, k)});
-  std::printf("%s: %zu calls swept\n", GetParam() == sim::Line::Nt ? "NT" : "9x",
-              calls_.size());
+  std::printf("%s: %zu calls swept\n",
+              GetParam() == sim::Line::Nt ? "NT" : "9x", calls_.size());
 }
 
 TEST_P(FaultSweepTest, PairsOfCallsFailing) {
@@ -270,12 +270,8 @@ TEST_P(FaultSweepTest, DirectoryAndVersionFailing) {
 TEST(FaultSweepChecksTest, SeeWhatMustNotHappen) {
   InfectedMachine machine = InfectWithEverything(sim::Line::Nt);
   const string cannotRestore =
-      "This program can not restore C:\\windows\\rundll32.exe file. \n"
-      "You can try to copy C:\\windows\\run32.exe file to its place "
-      "manually.\n\n";
-  const string cannotDelete =
-      "This program can not delete C:\\WINNT\\ScMx32.exe file. \n"
-      "You can try to find and delete this file manually.\n\n";
+      scene::CannotRestoreText(scene::kRundll32, scene::kSavedRundll32);
+  const string cannotDelete = scene::CannotDeleteText("C:\\WINNT\\ScMx32.exe");
   EXPECT_EQ("", ForeignOutput(machine, cannotRestore + cannotDelete));
   string cut = cannotDelete;
   cut.erase(cut.find(".exe file"), 1);
@@ -287,20 +283,19 @@ TEST(FaultSweepChecksTest, SeeWhatMustNotHappen) {
   EXPECT_NE(string::npos, DamageBeyondTheWorms(machine).find("notepad.exe"));
   sim::PutFile("C:\\WINNT\\notepad.exe", "MZ notepad");
   HKEY run;
-  ASSERT_EQ(ERROR_SUCCESS,
-            RegOpenKeyExA(HKEY_LOCAL_MACHINE,
-                          "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run",
-                          0, KEY_READ | KEY_WRITE, &run));
+  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, scene::kRunKey, 0,
+                                         KEY_READ | KEY_WRITE, &run));
   RegDeleteValueA(run, "Tool");
   RegCloseKey(run);
   EXPECT_NE(string::npos, DamageBeyondTheWorms(machine).find("\"Tool\""));
   CloseHandle(machine.runningWorm);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    BothLines, FaultSweepTest, testing::Values(sim::Line::Nt, sim::Line::Win9x),
-    [](const testing::TestParamInfo<sim::Line>& info) {
-      return string(info.param == sim::Line::Nt ? "Nt" : "Win9x");
-    });
+INSTANTIATE_TEST_SUITE_P(BothLines, FaultSweepTest,
+                         testing::Values(sim::Line::Nt, sim::Line::Win9x),
+                         [](const testing::TestParamInfo<sim::Line>& info) {
+                           return string(info.param == sim::Line::Nt ? "Nt"
+                                                                     : "Win9x");
+                         });
 
 }  // namespace

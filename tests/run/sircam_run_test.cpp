@@ -4,68 +4,22 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/sim/sim_control.h"
+#include "report/texts.h"
 #include "run/cleaning_run.h"
-#include "run/run_texts.h"
+#include "sim/sim_control.h"
 #include "support/host/input_records.h"
+#include "support/host/worm_scene.h"
 
 namespace {
 
 using std::string;
 
-const char kSircamResult[] =
-    "Your registry was cleaned from links to I-Worm.Sircam virus \n"
-    "but we recommend to use Tarnwell Anti-Virus to scan your hard drive.\n";
-const char kRestartText[] =
-    "You should close all programs and restart your PC now\n"
-    "to finilize removal of this virus.\n";
-const char kPrompt[] = "\nPress any key to continue.";
-
-const char kRecycledCopy[] = "C:\\RECYCLED\\SirC32.exe";
-const char kStartupFolder[] = "C:\\Profile\\Start Menu\\Programs\\Startup";
-const char kRunServicesKey[] =
-    "Software\\Microsoft\\Windows\\CurrentVersion\\RunServices";
-const char kOpenCommandKey[] = "exefile\\shell\\open\\command";
-
-string Banner() { return string(kBanner) + kOwnershipLine + "\n"; }
-
-string WindowsDirectory(sim::Line line) {
-  return line == sim::Line::Nt ? "C:\\WINNT" : "C:\\WINDOWS";
-}
-
-string SystemDirectory(sim::Line line) {
-  return line == sim::Line::Nt ? "C:\\WINNT\\system32" : "C:\\WINDOWS\\SYSTEM";
-}
-
 // A machine on which Sircam runs: the copy in the recycle folder is the
 // running program, held open, so it cannot be deleted now. Returns the
 // handle that holds it.
 HANDLE InfectWithSircam(sim::Line line) {
-  sim::SetStringValue(HKEY_LOCAL_MACHINE, "Software\\SirCam", "sa", "x");
-  sim::SetStringValue(HKEY_LOCAL_MACHINE, "Software\\SirCam\\Lists", "1",
-                      "a@b.example");
-  sim::SetStringValue(HKEY_LOCAL_MACHINE, kRunServicesKey, "Driver32",
-                      kRecycledCopy);
-  sim::SetStringValue(HKEY_CLASSES_ROOT, kOpenCommandKey, "",
-                      string(kRecycledCopy) + " \"%1\" %*");
-  sim::SetStringValue(HKEY_CURRENT_USER,
-                      "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer"
-                      "\\Shell Folders",
-                      "Startup", kStartupFolder);
-  sim::PutFile(kRecycledCopy, "MZ worm");
-  sim::PutFile(WindowsDirectory(line) + "\\ScMx32.exe", "MZ worm");
-  sim::PutFile(SystemDirectory(line) + "\\SCam32.exe", "MZ worm");
-  sim::PutFile(string(kStartupFolder) + "\\Microsoft Internet Office.exe",
-               "MZ worm");
-  sim::PutFile("C:\\windows\\run32.exe", "MZ rundll32");
-  sim::PutFile("C:\\windows\\rundll32.exe", "MZ worm");
-  sim::PutFile("C:\\AUTOEXEC.BAT",
-               "@echo off\r\n@win \\recycled\\sirc32.exe\r\nPATH C:\\DOS\r\n");
-  HANDLE running =
-      CreateFileA(kRecycledCopy, GENERIC_READ, FILE_SHARE_READ, NULL,
-                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
-  EXPECT_NE(INVALID_HANDLE_VALUE, running);
-  return running;
+  scene::PlantSircam(line);
+  return scene::HoldRunning(scene::kSircamRecycledCopy);
 }
 
 class SircamRunTest : public testing::TestWithParam<sim::Line> {
@@ -81,7 +35,8 @@ TEST_P(SircamRunTest, RoadOfOneInfection) {
 
   EXPECT_EQ(0, CleaningRun());
 
-  EXPECT_EQ(Banner() + kSircamResult + kDownloadAdvice + kRestartText + kPrompt,
+  EXPECT_EQ(scene::ReportBanner() + kSircamResult + kDownloadAdvice +
+                kRestartAdvice + kClosingPrompt,
             sim::ConsoleOutput());
   EXPECT_EQ(1, sim::QueuedInputCount()) << "exactly one key is taken";
   EXPECT_EQ(0, sim::OpenKeyCount());
@@ -89,40 +44,43 @@ TEST_P(SircamRunTest, RoadOfOneInfection) {
 
   EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, "Software\\SirCam"));
   EXPECT_FALSE(
-      sim::ValueExists(HKEY_LOCAL_MACHINE, kRunServicesKey, "Driver32"));
-  EXPECT_EQ(
-      "\"%1\" %*",
-      string(sim::ValueData(HKEY_CLASSES_ROOT, kOpenCommandKey, "").c_str()));
-  EXPECT_TRUE(sim::FileExists(kRecycledCopy));
-  EXPECT_FALSE(sim::FileExists(WindowsDirectory(line()) + "\\ScMx32.exe"));
-  EXPECT_FALSE(sim::FileExists(SystemDirectory(line()) + "\\SCam32.exe"));
-  EXPECT_FALSE(sim::FileExists(string(kStartupFolder) +
+      sim::ValueExists(HKEY_LOCAL_MACHINE, scene::kRunServicesKey, "Driver32"));
+  EXPECT_EQ("\"%1\" %*",
+            string(sim::ValueData(HKEY_CLASSES_ROOT, scene::kOpenCommandKey, "")
+                       .c_str()));
+  EXPECT_TRUE(sim::FileExists(scene::kSircamRecycledCopy));
+  EXPECT_FALSE(
+      sim::FileExists(scene::WindowsDirectory(line()) + "\\ScMx32.exe"));
+  EXPECT_FALSE(
+      sim::FileExists(scene::SystemDirectory(line()) + "\\SCam32.exe"));
+  EXPECT_FALSE(sim::FileExists(string(scene::kSircamStartupFolder) +
                                "\\Microsoft Internet Office.exe"));
-  EXPECT_EQ("MZ rundll32", sim::FileContents("C:\\windows\\rundll32.exe"));
-  EXPECT_FALSE(sim::FileExists("C:\\windows\\run32.exe"));
+  EXPECT_EQ(scene::kSystemRundll32Body, sim::FileContents(scene::kRundll32));
+  EXPECT_FALSE(sim::FileExists(scene::kSavedRundll32));
   EXPECT_EQ("@echo off\r\n\r\nPATH C:\\DOS\r\n",
             sim::FileContents("C:\\AUTOEXEC.BAT"));
 
   std::vector<std::pair<string, string>> expectedMoves;
-  if (line() == sim::Line::Nt) expectedMoves.push_back({kRecycledCopy, ""});
+  if (line() == sim::Line::Nt)
+    expectedMoves.push_back({scene::kSircamRecycledCopy, ""});
   EXPECT_EQ(expectedMoves, sim::BootTimeMoves());
   EXPECT_NE(string::npos,
-            sim::FileContents(WindowsDirectory(line()) + "\\wininit.ini")
+            sim::FileContents(scene::WindowsDirectory(line()) + "\\wininit.ini")
                 .find("NUL=C:\\RECYCLED\\SirC32.exe"));
 
   sim::Restart();
-  EXPECT_FALSE(sim::FileExists(kRecycledCopy));
+  EXPECT_FALSE(sim::FileExists(scene::kSircamRecycledCopy));
 
   sim::QueueInput(KeyRecord(true, VK_SPACE, ' '));
   size_t firstRunOutput = sim::ConsoleOutput().size();
   EXPECT_EQ(0, CleaningRun());
-  EXPECT_EQ(Banner() + "Nothing to clean." + kPrompt,
+  EXPECT_EQ(scene::ReportBanner() + kNothingToClean + kClosingPrompt,
             sim::ConsoleOutput().substr(firstRunOutput));
 }
 
 TEST_P(SircamRunTest, TwoCopiesInUseAreBothGoneAfterTheRestart) {
   InfectWithSircam(line());
-  string windowsCopy = WindowsDirectory(line()) + "\\ScMx32.exe";
+  string windowsCopy = scene::WindowsDirectory(line()) + "\\ScMx32.exe";
   HANDLE second =
       CreateFileA(windowsCopy.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL,
                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
@@ -130,12 +88,13 @@ TEST_P(SircamRunTest, TwoCopiesInUseAreBothGoneAfterTheRestart) {
 
   EXPECT_EQ(0, CleaningRun());
 
-  EXPECT_EQ(Banner() + kSircamResult + kDownloadAdvice + kRestartText + kPrompt,
+  EXPECT_EQ(scene::ReportBanner() + kSircamResult + kDownloadAdvice +
+                kRestartAdvice + kClosingPrompt,
             sim::ConsoleOutput());
-  EXPECT_TRUE(sim::FileExists(kRecycledCopy));
+  EXPECT_TRUE(sim::FileExists(scene::kSircamRecycledCopy));
   EXPECT_TRUE(sim::FileExists(windowsCopy));
   sim::Restart();
-  EXPECT_FALSE(sim::FileExists(kRecycledCopy));
+  EXPECT_FALSE(sim::FileExists(scene::kSircamRecycledCopy));
   EXPECT_FALSE(sim::FileExists(windowsCopy));
 }
 
@@ -143,10 +102,6 @@ TEST_P(SircamRunTest, TwoCopiesInUseAreBothGoneAfterTheRestart) {
 // cannot be rewritten: the user is told, before Sircam's result, and the file
 // stays as it is.
 TEST_P(SircamRunTest, UnwritableBatchFileIsToldBeforeTheResult) {
-  const string cannotModify =
-      "This program can not modify c:\\autoexec.bat file. \n"
-      "You can try to find and delete \"@win \\recycled\\sirc32.exe\" "
-      "string from this file manually.\n\n";
   for (bool readOnly : {false, true}) {
     SCOPED_TRACE(readOnly ? "read-only" : "held open");
     sim::Reset(line());
@@ -164,8 +119,9 @@ TEST_P(SircamRunTest, UnwritableBatchFileIsToldBeforeTheResult) {
 
     EXPECT_EQ(0, CleaningRun());
 
-    EXPECT_EQ(Banner() + cannotModify + kSircamResult + kDownloadAdvice +
-                  kRestartText + kPrompt,
+    EXPECT_EQ(scene::ReportBanner() + kCannotModifyStartupBatch +
+                  kSircamResult + kDownloadAdvice + kRestartAdvice +
+                  kClosingPrompt,
               sim::ConsoleOutput());
     EXPECT_EQ(before, sim::FileContents("C:\\AUTOEXEC.BAT"));
     if (editor != INVALID_HANDLE_VALUE) CloseHandle(editor);
@@ -185,7 +141,7 @@ TEST_P(SircamRunTest, StopsWithStatusThreeWithoutDirectoryOrVersion) {
 
     EXPECT_EQ(3, CleaningRun());
 
-    EXPECT_EQ(Banner(), sim::ConsoleOutput());
+    EXPECT_EQ(scene::ReportBanner(), sim::ConsoleOutput());
     EXPECT_EQ(1, sim::QueuedInputCount());
     EXPECT_EQ(0, sim::CallCount("ReadConsoleInputA"));
     EXPECT_EQ(0, sim::OpenKeyCount());

@@ -1,45 +1,17 @@
 // Whole runs over machines where BleBla.b and Navidad have been.
 #include <gtest/gtest.h>
 
+#include <string.h>
+
 #include <string>
 
-#include "platform/sim/sim_control.h"
+#include "report/texts.h"
 #include "run/cleaning_run.h"
-#include "run/run_texts.h"
+#include "sim/sim_control.h"
 #include "support/host/input_records.h"
+#include "support/host/worm_scene.h"
 
 namespace {
-
-const char kBleBlaResult[] =
-    "Your registry was cleaned from links to I-Worm.BleBla.b virus \n"
-    "but we recommend to use Tarnwell Anti-Virus to scan your hard drive.\n";
-const char kNavidadResultA[] =
-    "Your registry was cleaned from links to I-Worm.Navidad virus \n"
-    "but we recommend to use Tarnwell Anti-Virus to scan your hard drive.\n";
-const char kNavidadResultB[] =
-    "Your registry was complitely cleaned from links to I-Worm.Navidad virus \n"
-    "but we recomend to use antivirus program to scan your hard drive.";
-const char kRunKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
-const char kOpenCommandKey[] = "exefile\\shell\\open\\command";
-
-std::string Banner() { return std::string(kBanner) + kOwnershipLine + "\n"; }
-
-std::string Closing() { return "\nPress any key to continue."; }
-
-void PlantBleBla() {
-  sim::SetStringValue(HKEY_CLASSES_ROOT, "rnjfile\\shell\\open\\command", "",
-                      "C:\\WINDOWS\\sysrnj.exe \"%1\"");
-  sim::SetStringValue(HKEY_CLASSES_ROOT, ".jpg", "", "rnjfile");
-  sim::SetStringValue(HKEY_CLASSES_ROOT, ".lha", "", "rnjfile");
-  sim::CreateKey(HKEY_CLASSES_ROOT, "jpegfile");
-  sim::PutFile("C:\\WINDOWS\\sysrnj.exe", "MZ BleBla");
-}
-
-void PlantNavidadMarker(const std::string& name) {
-  sim::SetStringValue(HKEY_CURRENT_USER, "Software\\" + name, "", "");
-  sim::SetStringValue(HKEY_CURRENT_USER, "Software\\" + name + "\\Mail",
-                      "Sent", "1");
-}
 
 class WormReportsTest : public ::testing::TestWithParam<sim::Line> {
  protected:
@@ -54,9 +26,10 @@ class WormReportsTest : public ::testing::TestWithParam<sim::Line> {
 };
 
 TEST_P(WormReportsTest, BleBlaDeferredThenNavidadAdvisesRestartOnlyOnce) {
-  PlantBleBla();
-  PlantNavidadMarker("Navidad");
-  sim::SetStringValue(HKEY_LOCAL_MACHINE, kRunKey, "Win32BaseServiceMOD",
+  scene::PlantBleBla();
+  sim::CreateKey(HKEY_CLASSES_ROOT, "jpegfile");
+  scene::PlantNavidadMarker("Navidad");
+  sim::SetStringValue(HKEY_LOCAL_MACHINE, scene::kRunKey, "Win32BaseServiceMOD",
                       "C:\\WINDOWS\\SYSTEM\\winsvrc.exe");
   sim::PutFile("C:\\WINDOWS\\SYSTEM\\winsvrc.vxd", "MZ Navidad");
   // BleBla.b's file is the first that the run deletes.
@@ -64,20 +37,21 @@ TEST_P(WormReportsTest, BleBlaDeferredThenNavidadAdvisesRestartOnlyOnce) {
 
   EXPECT_EQ(0, CleaningRun());
 
-  EXPECT_EQ(Banner() + kBleBlaResult + kDownloadAdvice + kNavidadResultA +
-                kDownloadAdvice + kRestartAdvice + Closing(),
+  EXPECT_EQ(scene::ReportBanner() + kBleBlaResult + kDownloadAdvice +
+                kNavidadResultA + kDownloadAdvice + kRestartAdvice +
+                std::string(kClosingPrompt),
             sim::ConsoleOutput());
   EXPECT_EQ(0, sim::QueuedInputCount());
-  EXPECT_TRUE(sim::FileExists("C:\\WINDOWS\\sysrnj.exe"));
+  EXPECT_TRUE(sim::FileExists(scene::kBleBlaFile));
   EXPECT_FALSE(sim::FileExists("C:\\WINDOWS\\SYSTEM\\winsvrc.vxd"));
   sim::Restart();
-  EXPECT_FALSE(sim::FileExists("C:\\WINDOWS\\sysrnj.exe"));
+  EXPECT_FALSE(sim::FileExists(scene::kBleBlaFile));
 }
 
 TEST_P(WormReportsTest, TwoVariantsAtOnceGiveTwoCompleteReportsInOrder) {
-  PlantNavidadMarker("xxxxmas");
-  PlantNavidadMarker("Navidad");
-  sim::SetStringValue(HKEY_CLASSES_ROOT, kOpenCommandKey, "",
+  scene::PlantNavidadMarker("xxxxmas");
+  scene::PlantNavidadMarker("Navidad");
+  sim::SetStringValue(HKEY_CLASSES_ROOT, scene::kOpenCommandKey, "",
                       "C:\\WINDOWS\\SYSTEM\\winfile.exe \"%1\" %*");
   sim::PutFile("C:\\WINDOWS\\SYSTEM\\winfile.vxd", "MZ xxxxmas");
 
@@ -85,8 +59,8 @@ TEST_P(WormReportsTest, TwoVariantsAtOnceGiveTwoCompleteReportsInOrder) {
 
   // The second variant's result text ends without a line feed, so its
   // download advice follows on the same line.
-  EXPECT_EQ(Banner() + kNavidadResultA + kDownloadAdvice + kNavidadResultB +
-                kDownloadAdvice + Closing(),
+  EXPECT_EQ(scene::ReportBanner() + kNavidadResultA + kDownloadAdvice +
+                kNavidadResultB + kDownloadAdvice + std::string(kClosingPrompt),
             sim::ConsoleOutput());
   // The first variant resets the command the second one would have read.
   EXPECT_TRUE(sim::FileExists("C:\\WINDOWS\\SYSTEM\\winfile.vxd"));
@@ -95,32 +69,35 @@ TEST_P(WormReportsTest, TwoVariantsAtOnceGiveTwoCompleteReportsInOrder) {
 }
 
 TEST_P(WormReportsTest, SecondRunOnTheCleanedSystemFindsNothing) {
-  PlantBleBla();
-  PlantNavidadMarker("Navidad");
-  PlantNavidadMarker("xxxxmas");
-  PlantNavidadMarker("Emanuel");
-  sim::SetStringValue(HKEY_LOCAL_MACHINE, kRunKey, "Win32BaseServiceMOD",
+  scene::PlantBleBla();
+  sim::CreateKey(HKEY_CLASSES_ROOT, "jpegfile");
+  scene::PlantNavidadMarker("Navidad");
+  scene::PlantNavidadMarker("xxxxmas");
+  scene::PlantNavidadMarker("Emanuel");
+  sim::SetStringValue(HKEY_LOCAL_MACHINE, scene::kRunKey, "Win32BaseServiceMOD",
                       "C:\\WINDOWS\\SYSTEM\\winsvrc.exe");
-  sim::SetStringValue(HKEY_CLASSES_ROOT, kOpenCommandKey, "",
+  sim::SetStringValue(HKEY_CLASSES_ROOT, scene::kOpenCommandKey, "",
                       "C:\\WINDOWS\\SYSTEM\\winsvrc.exe \"%1\" %*");
   sim::PutFile("C:\\WINDOWS\\SYSTEM\\winsvrc.vxd", "MZ Navidad");
   ASSERT_EQ(0, CleaningRun());
   std::string firstRun = sim::ConsoleOutput();
   ASSERT_NE(std::string::npos, firstRun.find(kBleBlaResult));
-  ASSERT_EQ(Closing(), firstRun.substr(firstRun.size() - Closing().size()));
+  ASSERT_EQ(std::string(kClosingPrompt),
+            firstRun.substr(firstRun.size() - strlen(kClosingPrompt)));
 
   EXPECT_EQ(0, CleaningRun());
 
-  EXPECT_EQ(Banner() + kNothingToClean + Closing(),
-            sim::ConsoleOutput().substr(firstRun.size()));
+  EXPECT_EQ(
+      scene::ReportBanner() + kNothingToClean + std::string(kClosingPrompt),
+      sim::ConsoleOutput().substr(firstRun.size()));
   EXPECT_FALSE(sim::KeyExists(HKEY_CLASSES_ROOT, "rnjfile"));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    BothLines, WormReportsTest,
-    ::testing::Values(sim::Line::Nt, sim::Line::Win9x),
-    [](const ::testing::TestParamInfo<sim::Line>& info) {
-      return std::string(info.param == sim::Line::Nt ? "Nt" : "Win9x");
-    });
+INSTANTIATE_TEST_SUITE_P(BothLines, WormReportsTest,
+                         ::testing::Values(sim::Line::Nt, sim::Line::Win9x),
+                         [](const ::testing::TestParamInfo<sim::Line>& info) {
+                           return std::string(
+                               info.param == sim::Line::Nt ? "Nt" : "Win9x");
+                         });
 
 }  // namespace

@@ -146,10 +146,10 @@ ws_c_text() {  # HEADER NAME
   printf '%b' "$text"
 }
 
-# The texts that wormsweep prints, from src/run/run_texts.h, with LF line
+# The texts that wormsweep prints, from src/report/texts.h, with LF line
 # ends (ws_crlf for what it writes to a file).
 ws_text() {  # NAME (kBanner, kDownloadAdvice, kRestartAdvice, ...)
-  ws_c_text "$WS_SOURCE_DIR/src/run/run_texts.h" "$1"
+  ws_c_text "$WS_SOURCE_DIR/src/report/texts.h" "$1"
 }
 
 # What every report begins with: the banner, the ownership line, an empty

@@ -3,29 +3,19 @@
 #include <set>
 #include <sstream>
 
-#include "run/run_texts.h"
+#include "primitives/file_type_repair.h"
+#include "report/texts.h"
+#include "support/host/worm_scene.h"
 
 namespace {
 
 using std::string;
 
-const char kRunKey[] =
-    "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
-const char kRunServicesKey[] =
-    "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\"
-    "RunServices";
-const char kShellFoldersKey[] =
-    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
-const char kOpenCommandKey[] = "exefile\\shell\\open\\command";
-const char kStandardOpenCommand[] = "\"%1\" %*";
-const char kStartupFolder[] = "C:\\Profile\\Start Menu\\Programs\\Startup";
+const char kClassesRoot[] = "HKEY_CLASSES_ROOT\\";
+const char kCurrentUser[] = "HKEY_CURRENT_USER\\";
+const char kLocalMachine[] = "HKEY_LOCAL_MACHINE\\";
 
 const char kWormLine[] = "@win \\recycled\\sirc32.exe";
-const char kAutoexec[] =
-    "@echo off\r\n"
-    "SET TEMP=C:\\TEMP\r\n"
-    "@win \\recycled\\sirc32.exe\r\n"
-    "PATH C:\\WINDOWS;C:\\DOS\r\n";
 const char kOtherProgramsWininit[] =
     "[Settings]\r\n"
     "Options=1\r\n"
@@ -34,59 +24,63 @@ const char kOtherProgramsWininit[] =
     "NUL=C:\\TEMP\\SETUP1.TMP\r\n"
     "C:\\APPS\\TOOL.EXE=C:\\APPS\\TOOL.NEW\r\n";
 
-// Keys (with everything below them) and values that are the worms' own:
-// the run may delete them.
-const char* const kWormKeys[] = {
-    "HKEY_CLASSES_ROOT\\rnjfile",
-    "HKEY_CLASSES_ROOT\\.lha",
-    "HKEY_CURRENT_USER\\Software\\Navidad",
-    "HKEY_CURRENT_USER\\Software\\xxxxmas",
-    "HKEY_CURRENT_USER\\Software\\Emanuel",
-    "HKEY_LOCAL_MACHINE\\Software\\SirCam",
-};
+// BleBla.b's own file type, and the one extension it takes over that has
+// no standard type to go back to: the run deletes its key.
+const char kBleBlaType[] = "rnjfile";
+const char kUnlinkedExtension[] = ".lha";
 
+// Keys (with everything below them), as the registry dump names them, that
+// are the worms' own: the run may delete them.
+std::vector<string> WormKeys() {
+  std::vector<string> keys = {
+      kClassesRoot + string(kBleBlaType),
+      kClassesRoot + string(kUnlinkedExtension),
+      kLocalMachine + string("Software\\SirCam"),
+      kLocalMachine + string(scene::kRunServicesKey) + "\\Driver32",
+  };
+  for (const char* marker : scene::kNavidadMarkers) {
+    keys.push_back(kCurrentUser + string("Software\\") + marker);
+  }
+  return keys;
+}
+
+// Values the worms took over and the run writes back or clears: each must
+// end as the worm left it or as repaired, nothing else.
 struct RepairedValue {
-  HKEY root;
-  const char* dumpKey;
-  const char* key;
-  const char* repairedText;
+  string key;  // below HKEY_CLASSES_ROOT
+  string asLeft;
+  bool mayBeCleared;
 };
 
-// Values the worms took over and the run writes back: each must end as the
-// worm left it or as repaired, nothing else.
-const RepairedValue kRepairedValues[] = {
-    {HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT\\exefile\\shell\\open\\command",
-     kOpenCommandKey, kStandardOpenCommand},
-    {HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT\\.jpg", ".jpg", "jpegfile"},
-    {HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT\\.mp3", ".mp3", "mp3file"},
-};
+std::vector<RepairedValue> RepairedValues() {
+  std::vector<RepairedValue> values = {
+      {scene::kOpenCommandKey,
+       string(scene::kSircamRecycledCopy) + " \"%1\" %*", false}};
+  for (const char* extension : scene::kBleBlaExtensions) {
+    if (extension != string(kUnlinkedExtension)) {
+      values.push_back({extension, kBleBlaType, true});
+    }
+  }
+  return values;
+}
 
-const char kBleBlaResult[] =
-    "Your registry was cleaned from links to I-Worm.BleBla.b virus \n"
-    "but we recommend to use Tarnwell Anti-Virus to scan your hard drive.\n";
-const char kNavidadResultA[] =
-    "Your registry was cleaned from links to I-Worm.Navidad virus \n"
-    "but we recommend to use Tarnwell Anti-Virus to scan your hard drive.\n";
-const char kNavidadResultB[] =
-    "Your registry was complitely cleaned from links to I-Worm.Navidad virus \n"
-    "but we recomend to use antivirus program to scan your hard drive.";
-const char kSircamResult[] =
-    "Your registry was cleaned from links to I-Worm.Sircam virus \n"
-    "but we recommend to use Tarnwell Anti-Virus to scan your hard drive.\n";
-const char kCannotModifyAutoexec[] =
-    "This program can not modify c:\\autoexec.bat file. \n"
-    "You can try to find and delete \"@win \\recycled\\sirc32.exe\" string "
-    "from this file manually.\n\n";
-const char kBleBlaCannotDelete[] =
-    "This program can not delete c:\\windows\\sysrnj.exe file. \n"
-    "You can try to find and delete this file manually.\n\n";
+// Values (by their dump line's beginning) that the worms wrote.
+std::vector<string> WormValues() {
+  std::vector<string> values;
+  for (const RepairedValue& value : RepairedValues()) {
+    values.push_back(kClassesRoot + value.key + " : \"\" =");
+  }
+  values.push_back(kLocalMachine + string(scene::kRunKey) +
+                   " : \"Win32BaseServiceMOD\" =");
+  values.push_back(kLocalMachine + string(scene::kRunServicesKey) +
+                   " : \"Driver32\" =");
+  return values;
+}
 
 // Texts with a file's path in place of each %s.
 const char* const kTextsNamingFiles[] = {
-    "This program can not delete %s file. \n"
-    "You can try to find and delete this file manually.\n\n",
-    "This program can not restore %s file. \n"
-    "You can try to copy %s file to its place manually.\n\n",
+    kCannotDeleteFormat,
+    kCannotRestoreFormat,
 };
 
 string Upper(const string& text) {
@@ -118,25 +112,15 @@ std::set<string> Lines(const string& dump) {
 }
 
 // The upper-cased beginnings of the dump lines that are the worms' own.
-std::vector<string> WormRegistryPrefixes() {
-  std::vector<string> prefixes;
-  for (const RepairedValue& value : kRepairedValues) {
-    prefixes.push_back(Upper(string(value.dumpKey) + " : \"\" ="));
-  }
-  prefixes.push_back(Upper(string(kRunKey) + " : \"Win32BaseServiceMOD\" ="));
-  prefixes.push_back(Upper(string(kRunServicesKey) + " : \"Driver32\" ="));
-  return prefixes;
-}
-
-std::vector<string> UpperWormKeys() {
-  std::vector<string> keys;
-  for (const char* key : kWormKeys) keys.push_back(Upper(key));
-  return keys;
+std::vector<string> UpperAll(const std::vector<string>& texts) {
+  std::vector<string> upper;
+  for (const string& text : texts) upper.push_back(Upper(text));
+  return upper;
 }
 
 bool IsWormRegistryLine(const string& line) {
-  static const std::vector<string> keys = UpperWormKeys();
-  static const std::vector<string> prefixes = WormRegistryPrefixes();
+  static const std::vector<string> keys = UpperAll(WormKeys());
+  static const std::vector<string> prefixes = UpperAll(WormValues());
   string upperLine = Upper(line);
   for (const string& key : keys) {
     if (UpperLineIsAbout(upperLine, key)) return true;
@@ -195,9 +179,8 @@ std::vector<string> TextLines(const string& text) {
 
 InfectedMachine InfectWithEverything(sim::Line line) {
   sim::Reset(line);
-  const string windows = line == sim::Line::Nt ? "C:\\WINNT" : "C:\\WINDOWS";
-  const string system =
-      line == sim::Line::Nt ? "C:\\WINNT\\system32" : "C:\\WINDOWS\\SYSTEM";
+  const string windows = scene::WindowsDirectory(line);
+  const string system = scene::SystemDirectory(line);
   InfectedMachine machine;
 
   // What belongs to other programs and to Windows itself.
@@ -205,7 +188,7 @@ InfectedMachine InfectWithEverything(sim::Line line) {
       {"C:\\RECYCLED\\INFO2", "recycle bin index"},
       {windows + "\\notepad.exe", "MZ notepad"},
       {system + "\\kernel32.dll", "MZ kernel32"},
-      {string(kStartupFolder) + "\\Clock.lnk", "clock link"},
+      {string(scene::kSircamStartupFolder) + "\\Clock.lnk", "clock link"},
       {"C:\\windows\\system.ini", "[boot]\r\nshell=Explorer.exe\r\n"},
       {"C:\\CONFIG.SYS", "FILES=40\r\n"},
   };
@@ -215,81 +198,48 @@ InfectedMachine InfectWithEverything(sim::Line line) {
   sim::SetStringValue(HKEY_CLASSES_ROOT, ".txt", "", "txtfile");
   sim::SetStringValue(HKEY_CLASSES_ROOT, "txtfile\\shell\\open\\command", "",
                       "notepad.exe %1");
+  // Standard types for some of the extensions BleBla.b takes over.
   sim::CreateKey(HKEY_CLASSES_ROOT, "jpegfile");
   sim::CreateKey(HKEY_CLASSES_ROOT, "mp3file");
-  sim::SetStringValue(HKEY_LOCAL_MACHINE,
-                      "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run",
-                      "Tool", "C:\\APPS\\TOOL.EXE");
-  sim::SetStringValue(HKEY_LOCAL_MACHINE,
-                      "Software\\Microsoft\\Windows\\CurrentVersion\\"
-                      "RunServices",
-                      "Spooler", "C:\\APPS\\SPOOL.EXE");
-  sim::SetStringValue(HKEY_CURRENT_USER, kShellFoldersKey, "Desktop",
+  sim::CreateKey(HKEY_CLASSES_ROOT, "regfile");
+  sim::SetStringValue(HKEY_LOCAL_MACHINE, scene::kRunKey, "Tool",
+                      "C:\\APPS\\TOOL.EXE");
+  sim::SetStringValue(HKEY_LOCAL_MACHINE, scene::kRunServicesKey, "Spooler",
+                      "C:\\APPS\\SPOOL.EXE");
+  sim::SetStringValue(HKEY_CURRENT_USER, scene::kShellFoldersKey, "Desktop",
                       "C:\\Profile\\Desktop");
   sim::SetStringValue(HKEY_CURRENT_USER, "Software\\Vendor\\App", "Mode",
                       "fast");
 
-  // BleBla.b.
-  sim::SetStringValue(HKEY_CLASSES_ROOT, "rnjfile\\shell\\open\\command", "",
-                      "C:\\WINDOWS\\sysrnj.exe \"%1\"");
-  sim::SetStringValue(HKEY_CLASSES_ROOT, ".jpg", "", "rnjfile");
-  sim::SetStringValue(HKEY_CLASSES_ROOT, ".mp3", "", "rnjfile");
-  sim::SetStringValue(HKEY_CLASSES_ROOT, ".lha", "", "rnjfile");
-  machine.wormFiles.push_back("C:\\WINDOWS\\sysrnj.exe");
+  scene::PlantBleBla();
+  machine.wormFiles.push_back(scene::kBleBlaFile);
 
-  // Navidad, all three variants; the first finds its program in the Run key.
-  for (const char* marker : {"Navidad", "xxxxmas", "Emanuel"}) {
-    sim::SetStringValue(HKEY_CURRENT_USER, string("Software\\") + marker, "",
-                        "");
-    sim::SetStringValue(HKEY_CURRENT_USER,
-                        string("Software\\") + marker + "\\Mail", "Sent", "1");
+  // All three Navidad variants; the first finds its program in the Run key.
+  for (const char* marker : scene::kNavidadMarkers) {
+    scene::PlantNavidadMarker(marker);
   }
-  sim::SetStringValue(HKEY_LOCAL_MACHINE,
-                      "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run",
-                      "Win32BaseServiceMOD", system + "\\winsvrc.exe");
-  machine.wormFiles.push_back(system + "\\winsvrc.vxd");
+  const string navidadProgram = system + "\\winsvrc.exe";
+  machine.wormFiles.push_back(scene::PlantNavidadAutostart(navidadProgram));
   // Not on the disk: a later variant that finds the value (when the first
   // could not remove it) deletes the program it names, and says it cannot.
-  machine.wormFiles.push_back(system + "\\winsvrc.exe");
+  machine.wormFiles.push_back(navidadProgram);
 
-  // Sircam.
-  const string recycledCopy = "C:\\RECYCLED\\SirC32.exe";
-  sim::SetStringValue(HKEY_LOCAL_MACHINE, "Software\\SirCam", "sa", "x");
-  sim::SetStringValue(HKEY_LOCAL_MACHINE, "Software\\SirCam\\Lists", "1",
-                      "a@b.example");
-  sim::SetStringValue(HKEY_LOCAL_MACHINE,
-                      "Software\\Microsoft\\Windows\\CurrentVersion\\"
-                      "RunServices",
-                      "Driver32", recycledCopy);
-  sim::SetStringValue(HKEY_CLASSES_ROOT, kOpenCommandKey, "",
-                      recycledCopy + " \"%1\" %*");
-  sim::SetStringValue(HKEY_CURRENT_USER, kShellFoldersKey, "Startup",
-                      kStartupFolder);
-  machine.wormFiles.push_back(recycledCopy);
-  machine.wormFiles.push_back(windows + "\\ScMx32.exe");
-  machine.wormFiles.push_back(system + "\\SCam32.exe");
-  machine.wormFiles.push_back(string(kStartupFolder) +
-                              "\\Microsoft Internet Office.exe");
-  for (size_t i = 0; i < machine.wormFiles.size(); ++i) {
-    sim::PutFile(machine.wormFiles[i], "MZ worm " + std::to_string(i));
+  scene::PlantSircam(line);
+  for (const string& copy : scene::SircamCopies(line)) {
+    machine.wormFiles.push_back(copy);
   }
-  sim::PutFile("C:\\windows\\run32.exe", "MZ rundll32");
-  sim::PutFile("C:\\windows\\rundll32.exe", "MZ worm rundll32");
-  machine.wormFiles.push_back("C:\\windows\\run32.exe");
-  machine.wormFiles.push_back("C:\\windows\\rundll32.exe");
+  machine.wormFiles.push_back(scene::kSavedRundll32);
+  machine.wormFiles.push_back(scene::kRundll32);
 
-  machine.autoexecBefore = kAutoexec;
-  machine.autoexecCleaned = kAutoexec;
+  machine.autoexecBefore = sim::FileContents("C:\\AUTOEXEC.BAT");
+  machine.autoexecCleaned = machine.autoexecBefore;
   machine.autoexecCleaned.erase(machine.autoexecCleaned.find(kWormLine),
                                 sizeof(kWormLine) - 1);
-  sim::PutFile("C:\\AUTOEXEC.BAT", machine.autoexecBefore);
   machine.wininitPath = windows + "\\wininit.ini";
   machine.wininitBefore = kOtherProgramsWininit;
   sim::PutFile(machine.wininitPath, machine.wininitBefore);
 
-  machine.runningWorm =
-      CreateFileA(recycledCopy.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL,
-                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+  machine.runningWorm = scene::HoldRunning(scene::kSircamRecycledCopy);
   machine.registryBefore = sim::RegistryDump();
   machine.filesBefore = sim::FileSystemDump();
   return machine;
@@ -297,16 +247,9 @@ InfectedMachine InfectWithEverything(sim::Line line) {
 
 string ForeignOutput(const InfectedMachine& machine, const string& output) {
   const string fixedTexts[] = {
-      string(kBanner) + kOwnershipLine + "\n",
-      kBleBlaResult,
-      kBleBlaCannotDelete,
-      kNavidadResultA,
-      kNavidadResultB,
-      kSircamResult,
-      kCannotModifyAutoexec,
-      kDownloadAdvice,
-      kRestartAdvice,
-      kNothingToClean,
+      scene::ReportBanner(), kBleBlaResult,  kNavidadResultA,
+      kNavidadResultB,       kSircamResult,  kCannotModifyStartupBatch,
+      kDownloadAdvice,       kRestartAdvice, kNothingToClean,
       kClosingPrompt,
   };
   size_t at = 0;
@@ -341,32 +284,31 @@ string DamageBeyondTheWorms(const InfectedMachine& machine) {
       damage += "registry gained: " + line + "\n";
     }
   }
-  for (const RepairedValue& value : kRepairedValues) {
-    if (!sim::KeyExists(value.root, value.key)) {
-      damage += string("repaired key lost: ") + value.key + "\n";
+  for (const RepairedValue& value : RepairedValues()) {
+    if (!sim::KeyExists(HKEY_CLASSES_ROOT, value.key)) {
+      damage += "repaired key lost: " + value.key + "\n";
       continue;
     }
-    string text = WithoutTrailingNuls(sim::ValueData(value.root, value.key, ""));
-    bool asLeft = text == (value.key == string(kOpenCommandKey)
-                               ? "C:\\RECYCLED\\SirC32.exe \"%1\" %*"
-                               : "rnjfile");
-    // With its file type unreadable, an extension is unlinked rather than
-    // left with the worm.
-    bool unlinked = text.empty() && value.key != string(kOpenCommandKey);
-    if (!asLeft && !unlinked && text != value.repairedText) {
-      damage += string("repaired value wrong: ") + value.key + " = " + text +
-                "\n";
+    string text =
+        WithoutTrailingNuls(sim::ValueData(HKEY_CLASSES_ROOT, value.key, ""));
+    bool repaired =
+        value.mayBeCleared
+            ? text.empty() || (Upper(text) != Upper(kBleBlaType) &&
+                               sim::KeyExists(HKEY_CLASSES_ROOT, text))
+            : text == kStandardOpenCommand;
+    if (text != value.asLeft && !repaired) {
+      damage += "repaired value wrong: " + value.key + " = " + text + "\n";
     }
   }
 
   std::vector<string> changeable;
-  for (const string& path : machine.wormFiles) changeable.push_back(Upper(path));
+  for (const string& path : machine.wormFiles)
+    changeable.push_back(Upper(path));
   changeable.push_back("C:\\AUTOEXEC.BAT");
   changeable.push_back(Upper(machine.wininitPath));
   // What Windows 9x renames wininit.ini to once it has carried it out.
-  changeable.push_back(
-      Upper(machine.wininitPath.substr(0, machine.wininitPath.size() - 3) +
-            "bak"));
+  changeable.push_back(Upper(
+      machine.wininitPath.substr(0, machine.wininitPath.size() - 3) + "bak"));
   std::set<string> filesBefore = Lines(machine.filesBefore);
   std::set<string> filesAfter = Lines(sim::FileSystemDump());
   for (const std::set<string>* side : {&filesBefore, &filesAfter}) {
@@ -380,8 +322,9 @@ string DamageBeyondTheWorms(const InfectedMachine& machine) {
         allowed = allowed || UpperLineIsAbout(upperLine, path);
       }
       if (!allowed) {
-        damage += string(side == &filesBefore ? "file lost: " : "file gained: ") +
-                  line + "\n";
+        damage +=
+            string(side == &filesBefore ? "file lost: " : "file gained: ") +
+            line + "\n";
       }
     }
   }

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/sim/sim_control.h"
+#include "sim/sim_control.h"
 
 struct InfectedMachine {
   // c:\autoexec.bat as the worm left it, and as it is without the worm line.

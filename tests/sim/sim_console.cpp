@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "platform/console.h"
-#include "platform/sim/sim_control.h"
-#include "platform/sim/sim_internal.h"
+#include "sim/sim_control.h"
+#include "sim/sim_internal.h"
 
 namespace {
 

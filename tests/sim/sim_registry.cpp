@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/sim/sim_control.h"
-#include "platform/sim/sim_internal.h"
+#include "sim/sim_control.h"
+#include "sim/sim_internal.h"
 
 namespace {
 

@@ -1,12 +1,12 @@
 // What the parts of the simulated Windows share with each other; not for
 // tests (they use sim_control.h) and not for the program.
-#ifndef WORMSWEEP_PLATFORM_SIM_SIM_INTERNAL_H_
-#define WORMSWEEP_PLATFORM_SIM_SIM_INTERNAL_H_
+#ifndef WORMSWEEP_SIM_SIM_INTERNAL_H_
+#define WORMSWEEP_SIM_SIM_INTERNAL_H_
 
 #include <string>
 
-#include "platform/sim/sim_control.h"
-#include "platform/sim/sim_windows.h"
+#include "sim/sim_control.h"
+#include "sim/sim_windows.h"
 
 namespace sim {
 namespace internal {
@@ -41,10 +41,10 @@ bool IsConsoleHandle(HANDLE handle);
 void CloseConsoleHandle(HANDLE handle);
 void CloseAllConsoleHandles();
 
-// Output captured from Print().
+// Output captured from ConsolePrint.
 void AppendConsoleOutput(const std::string& text);
 
 }  // namespace internal
 }  // namespace sim
 
-#endif  // WORMSWEEP_PLATFORM_SIM_SIM_INTERNAL_H_
+#endif  // WORMSWEEP_SIM_SIM_INTERNAL_H_

@@ -9,8 +9,8 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/sim/sim_control.h"
 #include "platform/windows_api.h"
+#include "sim/sim_control.h"
 
 namespace {
 
@@ -31,8 +31,8 @@ TEST(SimRestart, NtCarriesOutMoveListInOrderAndIgnoresWininit) {
   sim::PutFile("C:\\WINNT\\wininit.ini", "[rename]\r\nNUL=C:\\KEEP.EXE\r\n");
 
   ASSERT_TRUE(MoveFileExA("C:\\worm.exe", NULL, MOVEFILE_DELAY_UNTIL_REBOOT));
-  ASSERT_TRUE(MoveFileExA("C:\\rundll32.exe", NULL,
-                          MOVEFILE_DELAY_UNTIL_REBOOT));
+  ASSERT_TRUE(
+      MoveFileExA("C:\\rundll32.exe", NULL, MOVEFILE_DELAY_UNTIL_REBOOT));
   ASSERT_TRUE(MoveFileExA("C:\\run32.exe", "C:\\rundll32.exe",
                           MOVEFILE_DELAY_UNTIL_REBOOT));
   ASSERT_TRUE(MoveFileExA("C:\\keep.exe", "C:\\blocker.exe",
@@ -61,9 +61,9 @@ TEST(SimRestart, NtReplacesTargetWhenAsked) {
   sim::Reset(sim::Line::Nt);
   sim::PutFile("C:\\new.exe", "new");
   sim::PutFile("C:\\old.exe", "old");
-  ASSERT_TRUE(MoveFileExA("C:\\new.exe", "C:\\old.exe",
-                          MOVEFILE_DELAY_UNTIL_REBOOT |
-                              MOVEFILE_REPLACE_EXISTING));
+  ASSERT_TRUE(
+      MoveFileExA("C:\\new.exe", "C:\\old.exe",
+                  MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING));
   sim::Restart();
   EXPECT_FALSE(sim::FileExists("C:\\new.exe"));
   EXPECT_EQ("new", sim::FileContents("C:\\old.exe"));
@@ -136,8 +136,7 @@ TEST(SimRestart, Win9xIgnoresMoveListAndLongNamedRenames) {
                "C:\\Long Target.exe=C:\\target.exe\r\n");
   // The NT line's list, left from an earlier life of the machine.
   sim::SetLine(sim::Line::Nt);
-  ASSERT_TRUE(MoveFileExA("C:\\listed.exe", NULL,
-                          MOVEFILE_DELAY_UNTIL_REBOOT));
+  ASSERT_TRUE(MoveFileExA("C:\\listed.exe", NULL, MOVEFILE_DELAY_UNTIL_REBOOT));
   sim::SetLine(sim::Line::Win9x);
 
   sim::Restart();
@@ -393,9 +392,9 @@ TEST(SimShortNames, RenameGivesNewShortNameAndShortNamesStayUnique) {
   sim::PutFile("C:\\Long Name Two.txt", "2");
   sim::PutFile("C:\\Long Name Three.txt", "3");
   char shortPath[MAX_PATH];
-  ASSERT_GT(GetShortPathNameA("C:\\Long Name Three.txt", shortPath,
-                              sizeof shortPath),
-            0u);
+  ASSERT_GT(
+      GetShortPathNameA("C:\\Long Name Three.txt", shortPath, sizeof shortPath),
+      0u);
   EXPECT_STREQ("C:\\LONGNA~2.TXT", shortPath);
   EXPECT_EQ("3", sim::FileContents(shortPath));
   EXPECT_EQ("2", sim::FileContents("C:\\LONGNA~1.TXT"));
@@ -436,8 +435,8 @@ TEST(SimFiles, SearchPatterns) {
 
 TEST(SimFiles, SeekBeyondTheLargestOffsetFails) {
   sim::Reset(sim::Line::Nt);
-  HANDLE file = CreateFileA("C:\\a.bin", GENERIC_WRITE, 0, NULL, CREATE_NEW,
-                            0, NULL);
+  HANDLE file =
+      CreateFileA("C:\\a.bin", GENERIC_WRITE, 0, NULL, CREATE_NEW, 0, NULL);
   ASSERT_NE(INVALID_HANDLE_VALUE, file);
   LONG high = 0x7FFFFFFF;
   EXPECT_EQ(0xFFFFFFFFu, SetFilePointer(file, -1, &high, FILE_BEGIN));
@@ -518,9 +517,8 @@ TEST(SimFiles, TrailingSeparatorNeverNamesAFile) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.path);
     SetLastError(0);
-    EXPECT_EQ(INVALID_HANDLE_VALUE,
-              CreateFileA(c.path, GENERIC_READ, 0, NULL, c.disposition, 0,
-                          NULL));
+    EXPECT_EQ(INVALID_HANDLE_VALUE, CreateFileA(c.path, GENERIC_READ, 0, NULL,
+                                                c.disposition, 0, NULL));
     EXPECT_EQ(c.error, GetLastError());
   }
   EXPECT_FALSE(sim::FileExists("C:\\new"));
@@ -592,8 +590,8 @@ TEST(SimFiles, ReportedSizeCanReachBeyondFourGiB) {
 
 TEST(SimFiles, WriteAfterSeekPastEndFillsWithZeros) {
   sim::Reset(sim::Line::Nt);
-  HANDLE file = CreateFileA("C:\\gap.bin", GENERIC_WRITE, 0, NULL,
-                            CREATE_NEW, 0, NULL);
+  HANDLE file =
+      CreateFileA("C:\\gap.bin", GENERIC_WRITE, 0, NULL, CREATE_NEW, 0, NULL);
   ASSERT_NE(INVALID_HANDLE_VALUE, file);
   SetFilePointer(file, 3, NULL, FILE_BEGIN);
   DWORD written = 0;
@@ -607,8 +605,8 @@ TEST(SimProfile, EditsKeepCommentsAndUnrelatedLines) {
   sim::PutFile("C:\\WINDOWS\\wininit.ini",
                "; keep me\r\n[rename]\r\nNUL=C:\\A.EXE\r\n; inside\r\n\r\n"
                "[other]\r\nx=1");
-  ASSERT_TRUE(WritePrivateProfileStringA("rename", "NUL", "C:\\B.EXE",
-                                         "wininit.ini"));
+  ASSERT_TRUE(
+      WritePrivateProfileStringA("rename", "NUL", "C:\\B.EXE", "wininit.ini"));
   ASSERT_TRUE(WritePrivateProfileStringA("Rename", "C:\\T.EXE", "C:\\S.EXE",
                                          "C:\\WINDOWS\\WININIT.INI"));
   ASSERT_TRUE(WritePrivateProfileStringA("other", "y", "2",
@@ -619,8 +617,8 @@ TEST(SimProfile, EditsKeepCommentsAndUnrelatedLines) {
       sim::FileContents("C:\\WINDOWS\\wininit.ini"));
 
   char buffer[128];
-  DWORD length = GetPrivateProfileSectionA("RENAME", buffer, sizeof buffer,
-                                           "wininit.ini");
+  DWORD length =
+      GetPrivateProfileSectionA("RENAME", buffer, sizeof buffer, "wininit.ini");
   EXPECT_EQ(std::string("NUL=C:\\B.EXE\0C:\\T.EXE=C:\\S.EXE\0\0", 32),
             std::string(buffer, length + 1));
 }
@@ -628,8 +626,8 @@ TEST(SimProfile, EditsKeepCommentsAndUnrelatedLines) {
 TEST(SimProfile, SectionRewriteKeepsSeparatorBeforeNextSection) {
   sim::Reset(sim::Line::Nt);
   sim::PutFile("C:\\w.ini", "[rename]\r\nold=1\r\n\r\n[next]\r\nk=v\r\n");
-  ASSERT_TRUE(WritePrivateProfileSectionA("rename", "NUL=a\0NUL=b\0",
-                                          "C:\\w.ini"));
+  ASSERT_TRUE(
+      WritePrivateProfileSectionA("rename", "NUL=a\0NUL=b\0", "C:\\w.ini"));
   EXPECT_EQ("[rename]\r\nNUL=a\r\nNUL=b\r\n\r\n[next]\r\nk=v\r\n",
             sim::FileContents("C:\\w.ini"));
 }

@@ -3,8 +3,8 @@
 // Windows, the console's input), to make calls fail, and to look at what the
 // program left behind. None of these functions go through fault injection and
 // none of them change the last-error code.
-#ifndef WORMSWEEP_PLATFORM_SIM_SIM_CONTROL_H_
-#define WORMSWEEP_PLATFORM_SIM_SIM_CONTROL_H_
+#ifndef WORMSWEEP_SIM_SIM_CONTROL_H_
+#define WORMSWEEP_SIM_SIM_CONTROL_H_
 
 #include <stdint.h>
 
@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/sim/sim_windows.h"
+#include "sim/sim_windows.h"
 
 namespace sim {
 
@@ -38,7 +38,7 @@ void SetLine(Line line);
 void SetWindowsDirectory(const std::string& path);
 void SetSystemDirectory(const std::string& path);
 
-// The ANSI code page (GetACP, IsDBCSLeadByte): 1252, or a double-byte one
+// The ANSI code page (IsDBCSLeadByte): 1252, or a double-byte one
 // such as 932.
 void SetCodePage(UINT codePage);
 
@@ -72,8 +72,8 @@ void ClearCallLog();
 // Paths are below a root, backslash-separated, case-insensitive. Setting a
 // value creates the key and its parents.
 void CreateKey(HKEY root, const std::string& path);
-void SetStringValue(HKEY root, const std::string& path,
-                    const std::string& name, const std::string& text);
+void SetStringValue(HKEY root, const std::string& path, const std::string& name,
+                    const std::string& text);
 // Raw data of any type, stored as given (no terminating NUL is added).
 void SetRawValue(HKEY root, const std::string& path, const std::string& name,
                  DWORD type, const std::string& data);
@@ -152,9 +152,10 @@ int QueuedInputCount();
 DWORD ConsoleInputMode();
 // The modes set by each SetConsoleMode call, in order.
 std::vector<DWORD> ConsoleModeHistory();
-// Everything printed through Print(), exactly as the program formatted it.
+// Everything printed through ConsolePrint, exactly as the program formatted
+// it.
 std::string ConsoleOutput();
 
 }  // namespace sim
 
-#endif  // WORMSWEEP_PLATFORM_SIM_SIM_CONTROL_H_
+#endif  // WORMSWEEP_SIM_SIM_CONTROL_H_

@@ -2,8 +2,8 @@
 // where an in-memory simulation (see sim_control.h) stands in for Windows.
 // Names, types, constants and results are Win32's own: the cleaning logic
 // compiles unchanged against this header and against <windows.h>.
-#ifndef WORMSWEEP_PLATFORM_SIM_SIM_WINDOWS_H_
-#define WORMSWEEP_PLATFORM_SIM_SIM_WINDOWS_H_
+#ifndef WORMSWEEP_SIM_SIM_WINDOWS_H_
+#define WORMSWEEP_SIM_SIM_WINDOWS_H_
 
 #include <stddef.h>
 #include <stdint.h>
@@ -51,6 +51,7 @@ typedef HKEY* PHKEY;
 #define ERROR_LOCK_VIOLATION 33L
 #define ERROR_FILE_EXISTS 80L
 #define ERROR_INVALID_PARAMETER 87L
+#define ERROR_DISK_FULL 112L
 #define ERROR_CALL_NOT_IMPLEMENTED 120L
 #define ERROR_INSUFFICIENT_BUFFER 122L
 #define ERROR_DIR_NOT_EMPTY 145L
@@ -99,8 +100,8 @@ struct FILETIME {
 };
 typedef FILETIME* PFILETIME;
 
-LONG WINAPI RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options,
-                          REGSAM access, PHKEY result);
+LONG WINAPI RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM access,
+                          PHKEY result);
 LONG WINAPI RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved,
                             LPSTR keyClass, DWORD options, REGSAM access,
                             LPSECURITY_ATTRIBUTES security, PHKEY result,
@@ -116,8 +117,7 @@ LONG WINAPI RegQueryInfoKeyA(HKEY key, LPSTR keyClass, LPDWORD classLength,
                              LPDWORD reserved, LPDWORD subKeys,
                              LPDWORD maxSubKeyLength, LPDWORD maxClassLength,
                              LPDWORD values, LPDWORD maxValueNameLength,
-                             LPDWORD maxValueLength,
-                             LPDWORD securityDescriptor,
+                             LPDWORD maxValueLength, LPDWORD securityDescriptor,
                              PFILETIME lastWriteTime);
 LONG WINAPI RegEnumValueA(HKEY key, DWORD index, LPSTR valueName,
                           LPDWORD valueNameLength, LPDWORD reserved,
@@ -204,8 +204,8 @@ BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD bytesToWrite,
 BOOL WINAPI CloseHandle(HANDLE handle);
 
 // Profile (.ini) files.
-BOOL WINAPI WritePrivateProfileStringA(LPCSTR section, LPCSTR key,
-                                       LPCSTR value, LPCSTR fileName);
+BOOL WINAPI WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value,
+                                       LPCSTR fileName);
 DWORD WINAPI GetPrivateProfileSectionA(LPCSTR section, LPSTR buffer,
                                        DWORD bufferSize, LPCSTR fileName);
 BOOL WINAPI WritePrivateProfileSectionA(LPCSTR section, LPCSTR keysAndValues,
@@ -229,7 +229,6 @@ typedef OSVERSIONINFOA* LPOSVERSIONINFOA;
 UINT WINAPI GetWindowsDirectoryA(LPSTR buffer, UINT size);
 UINT WINAPI GetSystemDirectoryA(LPSTR buffer, UINT size);
 BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA info);
-UINT WINAPI GetACP(void);
 BOOL WINAPI IsDBCSLeadByte(BYTE testChar);
 
 #define HEAP_ZERO_MEMORY 0x00000008
@@ -354,4 +353,4 @@ BOOL WINAPI SetConsoleMode(HANDLE console, DWORD mode);
 BOOL WINAPI ReadConsoleInputA(HANDLE console, PINPUT_RECORD buffer,
                               DWORD length, LPDWORD eventsRead);
 
-#endif  // WORMSWEEP_PLATFORM_SIM_SIM_WINDOWS_H_
+#endif  // WORMSWEEP_SIM_SIM_WINDOWS_H_

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/sim/sim_control.h"
-#include "platform/sim/sim_internal.h"
+#include "sim/sim_control.h"
+#include "sim/sim_internal.h"
 
 namespace {
 
@@ -204,8 +204,6 @@ BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA info) {
   return TRUE;
 }
 
-UINT WINAPI GetACP(void) { return g_system.codePage; }
-
 BOOL WINAPI IsDBCSLeadByte(BYTE testChar) {
   switch (g_system.codePage) {
     case 932:
@@ -234,7 +232,7 @@ LPVOID WINAPI HeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes) {
   }
   // At least one byte, so that a zero-byte block is still a distinct block.
   void* block = (flags & HEAP_ZERO_MEMORY) != 0 ? calloc(1, bytes ? bytes : 1)
-                                                 : malloc(bytes ? bytes : 1);
+                                                : malloc(bytes ? bytes : 1);
   return block;
 }
 

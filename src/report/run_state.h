@@ -1,5 +1,5 @@
-#ifndef WORMSWEEP_RUN_RUN_STATE_H_
-#define WORMSWEEP_RUN_RUN_STATE_H_
+#ifndef WORMSWEEP_REPORT_RUN_STATE_H_
+#define WORMSWEEP_REPORT_RUN_STATE_H_
 
 // What the cleaners tell the end of the run. Owned by CleaningRun for the
 // whole run and handed to each cleaner by reference.
@@ -11,4 +11,4 @@ struct RunState {
   bool RestartNeeded;
 };
 
-#endif  // WORMSWEEP_RUN_RUN_STATE_H_
+#endif  // WORMSWEEP_REPORT_RUN_STATE_H_

@@ -1,0 +1,27 @@
+// What the user is told about the cleaning, apart from each cleaner's own
+// result text: the outcome of a removal and the block that closes every
+// cleaner's report.
+#ifndef WORMSWEEP_REPORT_REPORT_H_
+#define WORMSWEEP_REPORT_REPORT_H_
+
+#include "primitives/deferred_removal.h"
+#include "report/run_state.h"
+
+// Deferred sets RestartNeeded; Failed prints the cannot-delete text naming
+// `path`; Done and NoVersion do nothing.
+void ReportRemoval(const char* path, RemovalResult result, RunState& run);
+
+// Tells the user that `program` could not be put back and that `original`
+// is the file to copy into its place.
+void ReportCannotRestore(const char* program, const char* original);
+
+// DeleteOrDefer and ReportRemoval for a file that exists; a missing file is
+// passed over silently.
+void TryDeleteFile(const char* path, RunState& run);
+
+// The block that closes every cleaner's report: the download advice, the
+// restart advice when offered and needed, and the note that something was
+// cleaned.
+void SectionOutcome(RunState& run, bool offersRestart);
+
+#endif  // WORMSWEEP_REPORT_REPORT_H_

@@ -1,0 +1,58 @@
+// Every text the user sees, exactly as printed (typos included: they are the
+// program's wording).
+#ifndef WORMSWEEP_REPORT_TEXTS_H_
+#define WORMSWEEP_REPORT_TEXTS_H_
+
+// ---- The run ----
+const char kBanner[] =
+    "Utility for cleaning infection by:\n"
+    "I-Worm.BleBla.b\n"
+    "I-Worm.Navidad\n"
+    "I-Worm.Sircam.\n"
+    " Version 1.1\n";
+const char kOwnershipLine[] =
+    "Copyright (C) 2001-2026 Tarnwell. All rights reserved.\n";
+const char kDownloadAdvice[] =
+    "You can download free trial version of Tarnwell Anti-Virus from\n"
+    "http://www.tarnwell.example/\n";
+const char kRestartAdvice[] =
+    "You should close all programs and restart your PC now\n"
+    "to finilize removal of this virus.\n";
+const char kNothingToClean[] = "Nothing to clean.";
+const char kClosingPrompt[] = "\nPress any key to continue.";
+
+// ---- A file that could not be deleted ----
+// A printf format: %s is the file's full path.
+const char kCannotDeleteFormat[] =
+    "This program can not delete %s file. \n"
+    "You can try to find and delete this file manually.\n\n";
+
+// ---- A system program that could not be put back ----
+// A printf format: the first %s is the program's full path, the second that
+// of the saved original to copy into its place.
+const char kCannotRestoreFormat[] =
+    "This program can not restore %s file. \n"
+    "You can try to copy %s file to its place manually.\n\n";
+
+// ---- The cleaners' results ----
+const char kBleBlaResult[] =
+    "Your registry was cleaned from links to I-Worm.BleBla.b virus \n"
+    "but we recommend to use Tarnwell Anti-Virus to scan your hard drive.\n";
+const char kNavidadResultA[] =
+    "Your registry was cleaned from links to I-Worm.Navidad virus \n"
+    "but we recommend to use Tarnwell Anti-Virus to scan your hard drive.\n";
+// Without a final line feed: the download advice follows on the same line.
+const char kNavidadResultB[] =
+    "Your registry was complitely cleaned from links to I-Worm.Navidad virus \n"
+    "but we recomend to use antivirus program to scan your hard drive.";
+const char kSircamResult[] =
+    "Your registry was cleaned from links to I-Worm.Sircam virus \n"
+    "but we recommend to use Tarnwell Anti-Virus to scan your hard drive.\n";
+
+// ---- The startup batch file ----
+const char kCannotModifyStartupBatch[] =
+    "This program can not modify c:\\autoexec.bat file. \n"
+    "You can try to find and delete \"@win \\recycled\\sirc32.exe\" string "
+    "from this file manually.\n\n";
+
+#endif  // WORMSWEEP_REPORT_TEXTS_H_

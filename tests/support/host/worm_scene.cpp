@@ -1,0 +1,149 @@
+#include "support/host/worm_scene.h"
+
+#include <gtest/gtest.h>
+
+#include "report/texts.h"
+
+namespace scene {
+
+const char kOpenCommandKey[] = "exefile\\shell\\open\\command";
+const char kRunKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+const char kRunServicesKey[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\RunServices";
+const char kShellFoldersKey[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+
+const char kBleBlaFile[] = "C:\\WINDOWS\\sysrnj.exe";
+const char kSircamRecycledCopy[] = "C:\\RECYCLED\\SirC32.exe";
+const char kSircamStartupFolder[] =
+    "C:\\Profile\\Start Menu\\Programs\\Startup";
+const char kSavedRundll32[] = "C:\\windows\\run32.exe";
+const char kRundll32[] = "C:\\windows\\rundll32.exe";
+const char kSystemRundll32Body[] = "MZ the system's rundll32";
+const char kWormBody[] = "MZ worm";
+
+const char* const kBleBlaExtensions[21] = {
+    ".jpg",  ".jpeg", ".jpe", ".bmp", ".gif", ".avi", ".mpg",
+    ".mpeg", ".mp2",  ".wmf", ".wma", ".wmv", ".mp3", ".vqf",
+    ".doc",  ".xls",  ".zip", ".rar", ".lha", ".arj", ".reg"};
+
+std::string WindowsDirectory(sim::Line line) {
+  return line == sim::Line::Nt ? "C:\\WINNT" : "C:\\WINDOWS";
+}
+
+std::string SystemDirectory(sim::Line line) {
+  return line == sim::Line::Nt ? "C:\\WINNT\\system32" : "C:\\WINDOWS\\SYSTEM";
+}
+
+std::string ReportBanner() {
+  return std::string(kBanner) + kOwnershipLine + "\n";
+}
+
+std::string CannotDeleteText(const std::string& path) {
+  std::string text = kCannotDeleteFormat;
+  return text.replace(text.find("%s"), 2, path);
+}
+
+std::string CannotRestoreText(const std::string& program,
+                              const std::string& original) {
+  std::string text = kCannotRestoreFormat;
+  size_t first = text.find("%s");
+  text.replace(first, 2, program);
+  return text.replace(text.find("%s", first + program.size()), 2, original);
+}
+
+std::string OpenCommand() {
+  std::string data = sim::ValueData(HKEY_CLASSES_ROOT, kOpenCommandKey, "");
+  return data.substr(0, data.find('\0'));
+}
+
+void SetOpenCommand(const std::string& command) {
+  sim::SetStringValue(HKEY_CLASSES_ROOT, kOpenCommandKey, "", command);
+}
+
+HANDLE HoldRunning(const std::string& path) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+  EXPECT_NE(INVALID_HANDLE_VALUE, file) << path;
+  return file;
+}
+
+void PlantBleBla(const std::vector<std::string>& missing) {
+  sim::SetStringValue(HKEY_CLASSES_ROOT, "rnjfile", "", "");
+  sim::SetStringValue(HKEY_CLASSES_ROOT, "rnjfile\\shell\\open\\command", "",
+                      "C:\\WINDOWS\\sysrnj.exe \"%1\"");
+  for (const char* extension : kBleBlaExtensions) {
+    bool isMissing = false;
+    for (const std::string& name : missing) isMissing |= name == extension;
+    if (!isMissing) {
+      sim::SetStringValue(HKEY_CLASSES_ROOT, extension, "", "rnjfile");
+    }
+  }
+  sim::PutFile(kBleBlaFile, kWormBody);
+}
+
+void PlantNavidadMarker(const std::string& name) {
+  sim::SetStringValue(HKEY_CURRENT_USER, "Software\\" + name, "", "");
+  sim::SetStringValue(HKEY_CURRENT_USER, "Software\\" + name + "\\Mail", "Sent",
+                      "1");
+}
+
+const char* const kNavidadMarkers[3] = {"Navidad", "xxxxmas", "Emanuel"};
+
+std::string PlantNavidadAutostart(const std::string& program) {
+  sim::SetStringValue(HKEY_LOCAL_MACHINE, kRunKey, "Win32BaseServiceMOD",
+                      program);
+  std::string wormFile = program.substr(0, program.rfind('.')) + ".vxd";
+  sim::PutFile(wormFile, kWormBody);
+  return wormFile;
+}
+
+void PlantSircamMarker() {
+  const char marker[] = "Software\\SirCam";
+  sim::SetStringValue(HKEY_LOCAL_MACHINE, marker, "", "");
+  sim::SetStringValue(HKEY_LOCAL_MACHINE, marker, "sa", "x");
+  sim::SetRawValue(HKEY_LOCAL_MACHINE, marker, "scd", REG_BINARY,
+                   std::string("\x01\x00\x02", 3));
+  sim::SetStringValue(HKEY_LOCAL_MACHINE, "Software\\SirCam\\Lists\\Old", "1",
+                      "a@b.example");
+  sim::SetStringValue(HKEY_LOCAL_MACHINE,
+                      "Software\\SirCam\\Lists\\Old\\Deeper\\Deepest", "2",
+                      "c@d.example");
+  sim::CreateKey(HKEY_LOCAL_MACHINE, "Software\\SirCam\\Empty");
+}
+
+void PlantSircamRundll32() {
+  sim::PutFile(kSavedRundll32, kSystemRundll32Body);
+  sim::PutFile(kRundll32, kWormBody);
+}
+
+std::vector<std::string> SircamCopies(sim::Line line) {
+  return {
+      kSircamRecycledCopy, WindowsDirectory(line) + "\\ScMx32.exe",
+      SystemDirectory(line) + "\\SCam32.exe",
+      std::string(kSircamStartupFolder) + "\\Microsoft Internet Office.exe"};
+}
+
+void PlantSircam(sim::Line line) {
+  PlantSircamMarker();
+  sim::SetStringValue(HKEY_LOCAL_MACHINE, "Software\\SirCamera", "Keep", "yes");
+  sim::SetStringValue(HKEY_LOCAL_MACHINE, kRunServicesKey, "Driver32",
+                      kSircamRecycledCopy);
+  sim::CreateKey(HKEY_LOCAL_MACHINE,
+                 std::string(kRunServicesKey) + "\\Driver32");
+  sim::SetStringValue(HKEY_LOCAL_MACHINE, kRunServicesKey, "Tool",
+                      "C:\\tool.exe");
+  SetOpenCommand(std::string(kSircamRecycledCopy) + " \"%1\" %*");
+  sim::SetStringValue(HKEY_CURRENT_USER, kShellFoldersKey, "Startup",
+                      kSircamStartupFolder);
+
+  for (const std::string& copy : SircamCopies(line)) {
+    sim::PutFile(copy, kWormBody);
+  }
+  sim::PutFile(WindowsDirectory(line) + "\\notepad.exe", "MZ notepad");
+  PlantSircamRundll32();
+  sim::PutFile("C:\\AUTOEXEC.BAT",
+               "@echo off\r\n@win \\recycled\\sirc32.exe\r\nPATH C:\\DOS\r\n");
+}
+
+}  // namespace scene

@@ -1,0 +1,82 @@
+// The traces that each worm leaves, planted into the simulated Windows, and
+// what the program prints about them: shared by the cleaner tests and the
+// whole-run tests, so that each worm is planted one way. The end-to-end
+// tests plant the same traces into Wine with tests/e2e/worm_scene.bash.
+#ifndef WORMSWEEP_TESTS_SUPPORT_HOST_WORM_SCENE_H_
+#define WORMSWEEP_TESTS_SUPPORT_HOST_WORM_SCENE_H_
+
+#include <string>
+#include <vector>
+
+#include "sim/sim_control.h"
+
+namespace scene {
+
+// Below HKEY_CLASSES_ROOT.
+extern const char kOpenCommandKey[];
+// Below HKEY_LOCAL_MACHINE.
+extern const char kRunKey[];
+extern const char kRunServicesKey[];
+// Below HKEY_CURRENT_USER.
+extern const char kShellFoldersKey[];
+
+// Where the planted worms' files are.
+extern const char kBleBlaFile[];
+extern const char kSircamRecycledCopy[];
+extern const char kSircamStartupFolder[];
+extern const char kSavedRundll32[];  // the system's rundll32.exe, hidden
+extern const char kRundll32[];       // the worm in its place
+extern const char kSystemRundll32Body[];
+extern const char kWormBody[];
+
+// The line's own Windows and system directories, as sim::Reset sets them.
+std::string WindowsDirectory(sim::Line line);
+std::string SystemDirectory(sim::Line line);
+
+// What every report begins with: banner, ownership line, empty line.
+std::string ReportBanner();
+// The general cannot-delete text naming `path`.
+std::string CannotDeleteText(const std::string& path);
+// The cannot-restore text naming the system program and its saved original.
+std::string CannotRestoreText(const std::string& program,
+                              const std::string& original);
+// The executable open command's text, up to its first NUL.
+std::string OpenCommand();
+void SetOpenCommand(const std::string& command);
+
+// Opens `path` as its running program holds it: reading, sharing reading
+// only. The caller closes the handle.
+HANDLE HoldRunning(const std::string& path);
+
+// I-Worm.BleBla.b: its file type "rnjfile" with the command that starts it,
+// the extensions it takes over pointed at that type (all but `missing`), and
+// its program.
+void PlantBleBla(const std::vector<std::string>& missing = {});
+// Every extension that BleBla.b takes over.
+extern const char* const kBleBlaExtensions[21];
+
+// A Navidad variant's marker key below Software (`name`: Navidad, xxxxmas,
+// Emanuel), holding a value and a subkey as the worm's own do.
+void PlantNavidadMarker(const std::string& name);
+
+// The marker key names of the three Navidad variants.
+extern const char* const kNavidadMarkers[3];
+// Navidad's autostart entry in the Run key naming `program`, and the worm's
+// file beside it: `program` with the extension .vxd. Returns that file.
+std::string PlantNavidadAutostart(const std::string& program);
+
+// I-Worm.Sircam's marker key, with values and nested subkeys.
+void PlantSircamMarker();
+// The system's rundll32.exe hidden as run32.exe, the worm in its place.
+void PlantSircamRundll32();
+// The copies of itself that Sircam leaves on a machine of `line`.
+std::vector<std::string> SircamCopies(sim::Line line);
+// Everything Sircam leaves on a machine of `line`: the marker, its service
+// entry (as a value and as a subkey), the open command it took over, its
+// four copies, rundll32.exe and its line in c:\autoexec.bat; next to things
+// of the same kind that must stay.
+void PlantSircam(sim::Line line);
+
+}  // namespace scene
+
+#endif  // WORMSWEEP_TESTS_SUPPORT_HOST_WORM_SCENE_H_
