@@ -189,6 +189,19 @@ void DeleteStartupCopies(RunState& run) {
   DeleteLoadedProfilesStartupCopies(looked, run);
 }
 
+// When the saved original can take the place of rundll32.exe neither now
+// nor at the restart, a copy of it is put there, so that Windows is never
+// left without the program. A copy made while the worm's file waits for its
+// deletion at the restart would go with it, so none is made then.
+void KeepSystemProgram(const char* saved, const char* replaced,
+                       RemovalResult replacedRemoval) {
+  if (replacedRemoval != RemovalResult::Deferred &&
+      CopyFileA(saved, replaced, FALSE)) {
+    return;
+  }
+  ReportCannotRestore(replaced, saved);
+}
+
 // The worm's rundll32.exe is deleted before the saved original takes its
 // name; when it is in use, both steps wait for the restart, in that order,
 // and the rename alone decides whether the restart is needed.
@@ -202,9 +215,17 @@ void RestoreSystemProgram(const char* drive, RunState& run) {
   WIN32_FIND_DATAA found;
   HANDLE search = FindFirstFileA(saved, &found);
   if (search == INVALID_HANDLE_VALUE) return;
-  DeleteOrDefer(replaced);
-  if (RenameOrDefer(saved, replaced) == RemovalResult::Deferred) {
-    run.RestartNeeded = true;
+  RemovalResult replacedRemoval = DeleteOrDefer(replaced);
+  switch (RenameOrDefer(saved, replaced)) {
+    case RemovalResult::Done:
+      break;
+    case RemovalResult::Deferred:
+      run.RestartNeeded = true;
+      break;
+    case RemovalResult::Failed:
+    case RemovalResult::NoVersion:
+      KeepSystemProgram(saved, replaced, replacedRemoval);
+      break;
   }
   FindClose(search);
 }

@@ -91,11 +91,38 @@ bool RewriteWithoutWormLine(char* text, DWORD length, DWORD offset) {
   return rewritten;
 }
 
+// For a file that exists but cannot be opened for writing (read-only, or
+// held open by another program): whether it may still start the worm,
+// which is so as well when it cannot be read either. Never writes.
+bool UnwritableFileMayHoldWormLine() {
+  HANDLE file = CreateFileA(kStartupBatchFile, GENERIC_READ,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+  if (file == INVALID_HANDLE_VALUE) return true;
+  DWORD length = 0;
+  char* text = ReadWholeFile(file, length);
+  CloseHandle(file);
+  if (text == NULL) return true;
+  DWORD offset = 0;
+  bool found = FindWormLine(text, offset);
+  HeapFree(GetProcessHeap(), 0, text);
+  return found;
+}
+
+bool IsMissing(DWORD error) {
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
 }  // namespace
 
 void RepairStartupBatch() {
   HANDLE file = OpenStartupBatch(OPEN_EXISTING);
-  if (file == INVALID_HANDLE_VALUE) return;
+  if (file == INVALID_HANDLE_VALUE) {
+    if (!IsMissing(GetLastError()) && UnwritableFileMayHoldWormLine()) {
+      ConsolePrint("%s", kCannotModifyStartupBatch);
+    }
+    return;
+  }
   DWORD length = 0;
   char* text = ReadWholeFile(file, length);
   CloseHandle(file);

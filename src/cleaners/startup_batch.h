@@ -4,9 +4,10 @@
 
 // Removes the first "@win \recycled\sirc32.exe" (in any case of letters) from
 // c:\autoexec.bat, in place, keeping every other byte. Silent when the file is
-// absent or cannot be opened, and when it holds no such line; when the file
-// holds the line but cannot be rewritten, the user is told to remove the line
-// by hand, and the file keeps its original content.
+// absent, and when it holds no such line; when the file holds the line (or
+// cannot be read to tell) but cannot be rewritten, for instance because it is
+// read-only or held open by another program, the user is told to remove the
+// line by hand, and the file keeps its original content.
 void RepairStartupBatch();
 
 #endif  // WORMSWEEP_CLEANERS_STARTUP_BATCH_H_

@@ -89,8 +89,20 @@ bool AppendScheduleEntry(const char* key, const char* value) {
   PathBuffer scheduleFile;
   if (!ScheduleFilePath(scheduleFile)) return false;
 
+  // An empty result is also what a failed read gives; only the error code
+  // tells a missing file or section (none, or "not found") from a read that
+  // failed, and rewriting the section after a failed read would drop the
+  // entries of other programs.
+  SetLastError(ERROR_SUCCESS);
   DWORD used = GetPrivateProfileSectionA(kScheduleSection, g_sectionBuffer,
                                          kSectionBufferSize, scheduleFile);
+  if (used == 0) {
+    DWORD error = GetLastError();
+    if (error != ERROR_SUCCESS && error != ERROR_FILE_NOT_FOUND &&
+        error != ERROR_PATH_NOT_FOUND) {
+      return false;
+    }
+  }
   // A section that fills the buffer comes back cut, with size - 2.
   if (used >= kSectionBufferSize - 2) return false;
 

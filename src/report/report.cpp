@@ -12,6 +12,10 @@ void ReportRemoval(const char* path, RemovalResult result, RunState& run) {
   }
 }
 
+void ReportCannotRestore(const char* program, const char* original) {
+  ConsolePrint(kCannotRestoreFormat, program, original);
+}
+
 void TryDeleteFile(const char* path, RunState& run) {
   WIN32_FIND_DATAA found;
   HANDLE search = FindFirstFileA(path, &found);

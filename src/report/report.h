@@ -11,6 +11,10 @@
 // `path`; Done and NoVersion do nothing.
 void ReportRemoval(const char* path, RemovalResult result, RunState& run);
 
+// Tells the user that `program` could not be put back and that `original`
+// is the file to copy into its place.
+void ReportCannotRestore(const char* program, const char* original);
+
 // DeleteOrDefer and ReportRemoval for a file that exists; a missing file is
 // passed over silently.
 void TryDeleteFile(const char* path, RunState& run);

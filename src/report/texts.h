@@ -27,6 +27,13 @@ const char kCannotDeleteFormat[] =
     "This program can not delete %s file. \n"
     "You can try to find and delete this file manually.\n\n";
 
+// ---- A system program that could not be put back ----
+// A printf format: the first %s is the program's full path, the second that
+// of the saved original to copy into its place.
+const char kCannotRestoreFormat[] =
+    "This program can not restore %s file. \n"
+    "You can try to copy %s file to its place manually.\n\n";
+
 // ---- The cleaners' results ----
 const char kBleBlaResult[] =
     "Your registry was cleaned from links to I-Worm.BleBla.b virus \n"

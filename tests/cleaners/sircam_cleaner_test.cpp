@@ -267,7 +267,10 @@ TEST_P(SircamCleanerTest, OnlyADeferredRenameAsksForARestart) {
   EXPECT_TRUE(CleanSircam(run_));
 
   EXPECT_FALSE(run_.RestartNeeded);
-  EXPECT_EQ(Report(false), sim::ConsoleOutput());
+  // The deferred deletion leaves no rundll32.exe after the restart.
+  EXPECT_EQ(scene::CannotRestoreText(scene::kRundll32, scene::kSavedRundll32) +
+                Report(false),
+            sim::ConsoleOutput());
 }
 
 // With the reported directory elsewhere, a file found at the usual place of

@@ -97,15 +97,62 @@ TEST_P(StartupBatchTest, MissingFileIsPassedOverSilently) {
   EXPECT_EQ("", sim::ConsoleOutput());
 }
 
-TEST_P(StartupBatchTest, ReadOnlyFileIsPassedOverSilently) {
-  const string infected = "@win \\recycled\\sirc32.exe\r\n";
-  sim::PutFile(kBatchFile, infected);
-  sim::SetReadOnly(kBatchFile, true);
+struct UnwritableCase {
+  const char* what;
+  string contents;
+  bool readOnly;
+  // How another program holds the file open (0: it does not).
+  DWORD heldAccess;
+  DWORD heldSharing;
+  // Failures of the read that follows the refused open.
+  const char* failing;
+  bool told;
+};
 
-  RepairStartupBatch();
+// A file that exists but cannot be opened for writing is read instead: the
+// user is told when it holds the worm line or cannot be read to tell, and
+// it is never changed.
+TEST_P(StartupBatchTest, UnwritableFileIsReadAndNeverChanged) {
+  const string infected = "@echo off\r\n@win \\recycled\\sirc32.exe\r\n";
+  const string clean = "@echo off\r\nPATH C:\\DOS\r\n";
+  const UnwritableCase cases[] = {
+      {"read-only, infected", infected, true, 0, 0, NULL, true},
+      {"read-only, clean", clean, true, 0, 0, NULL, false},
+      {"held by an editor, infected", infected, false,
+       GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, NULL, true},
+      {"held by an editor, clean", clean, false, GENERIC_READ | GENERIC_WRITE,
+       FILE_SHARE_READ, NULL, false},
+      {"held without sharing: cannot be read", clean, false, GENERIC_READ, 0,
+       NULL, true},
+      {"read-only, size unknown", clean, true, 0, 0, "GetFileSize", true},
+      {"read-only, read fails", clean, true, 0, 0, "ReadFile", true},
+      {"read-only, second open fails", clean, true, 0, 0, "CreateFileA", true},
+  };
+  for (const UnwritableCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    sim::Reset(GetParam());
+    sim::PutFile(kBatchFile, c.contents);
+    sim::SetReadOnly(kBatchFile, c.readOnly);
+    HANDLE held = INVALID_HANDLE_VALUE;
+    if (c.heldAccess != 0) {
+      held = CreateFileA(kBatchFile, c.heldAccess, c.heldSharing, NULL,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+      ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    }
+    // The open for writing is refused by the file itself, not by the fault.
+    if (c.failing != NULL) {
+      sim::FailCall(c.failing, ERROR_ACCESS_DENIED,
+                    string(c.failing) == "CreateFileA" ? 2 : 1);
+    }
 
-  EXPECT_EQ(infected, sim::FileContents(kBatchFile));
-  EXPECT_EQ("", sim::ConsoleOutput());
+    RepairStartupBatch();
+
+    EXPECT_EQ(c.contents, sim::FileContents(kBatchFile));
+    EXPECT_EQ(c.told ? kCannotModifyStartupBatch : "", sim::ConsoleOutput());
+    EXPECT_EQ(0, sim::CallCount("WriteFile"));
+    EXPECT_EQ(c.heldAccess != 0 ? 1 : 0, sim::OpenHandleCount());
+    if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+  }
 }
 
 struct FailureCase {
@@ -167,6 +214,29 @@ TEST_P(StartupBatchTest, SizeOrMemoryFailureNeverRewrites) {
     EXPECT_EQ(0, sim::CallCount("ReadFile"));
     EXPECT_EQ(0, sim::CallCount("WriteFile"));
     EXPECT_EQ(1, sim::CallCount("CreateFileA"));
+  }
+}
+
+// A batch file of 4 GiB or more cannot be held in memory whole. Its low
+// part alone could look like a small file: rewritten from that, the file
+// would be cut.
+TEST_P(StartupBatchTest, FileOfFourGiBOrMoreIsRefused) {
+  const string infected =
+      "@echo off\r\n@win \\recycled\\sirc32.exe\r\nPATH C:\\DOS\r\n";
+  const uint64_t kFourGiB = 0x100000000ull;
+  for (uint64_t size :
+       {kFourGiB - 1, kFourGiB, kFourGiB + infected.size(), 5 * kFourGiB}) {
+    SCOPED_TRACE(size);
+    sim::Reset(GetParam());
+    sim::PutFile(kBatchFile, infected);
+    sim::SetReportedFileSize(kBatchFile, size);
+
+    RepairStartupBatch();
+
+    EXPECT_EQ(infected, sim::FileContents(kBatchFile));
+    EXPECT_EQ(kCannotModifyStartupBatch, sim::ConsoleOutput());
+    EXPECT_EQ(0, sim::CallCount("HeapAlloc"));
+    EXPECT_EQ(0, sim::CallCount("WriteFile"));
   }
 }
 

@@ -135,6 +135,45 @@ TEST_F(FileContract, MoveFileExReplacesOnlyWhenAsked) {
   EXPECT_EQ("fresh", Read(target));
 }
 
+TEST_F(FileContract, CopyCreatesOrOverwritesAndKeepsTheSource) {
+  std::string source = Path("run32.exe");
+  std::string target = Path("rundll32.exe");
+  Write(source, "original");
+
+  EXPECT_TRUE(CopyFileA(source.c_str(), target.c_str(), FALSE));
+  EXPECT_EQ("original", Read(target));
+  EXPECT_EQ("original", Read(source));
+
+  Write(target, "worm");
+  SetLastError(0);
+  EXPECT_FALSE(CopyFileA(source.c_str(), target.c_str(), TRUE));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_EXISTS), GetLastError());
+  EXPECT_EQ("worm", Read(target));
+  EXPECT_TRUE(CopyFileA(source.c_str(), target.c_str(), FALSE));
+  EXPECT_EQ("original", Read(target));
+}
+
+TEST_F(FileContract, CopyFailsOnMissingSourceAndOnTargetInUse) {
+  std::string source = Path("run32.exe");
+  std::string target = Path("rundll32.exe");
+  SetLastError(0);
+  EXPECT_FALSE(CopyFileA(source.c_str(), target.c_str(), FALSE));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
+  EXPECT_FALSE(Exists(target));
+
+  Write(source, "original");
+  Write(target, "worm");
+  {
+    ScopedHandle running(
+        Open(target, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING));
+    ASSERT_TRUE(running.valid());
+    SetLastError(0);
+    EXPECT_FALSE(CopyFileA(source.c_str(), target.c_str(), FALSE));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), GetLastError());
+  }
+  EXPECT_EQ("worm", Read(target));
+}
+
 TEST_F(FileContract, DelayedMoveIsAcceptedAndLeavesFileForNow) {
   if (!IsNtLine()) GTEST_SKIP() << "MoveFileExA is an NT-line call";
   std::string path = Path("pending.exe");

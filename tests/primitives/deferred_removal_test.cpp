@@ -424,6 +424,21 @@ TEST_P(DeferredRemovalTest, LimitedUserOnNtIsToldToDeleteByHand) {
   }
 }
 
+TEST_P(DeferredRemovalTest, UnreadableScheduleSectionIsNotRewritten) {
+  const std::string existing =
+      "[rename]\r\nNUL=C:\\OLD.EXE\r\nC:\\A.EXE=C:\\B.EXE\r\n";
+  sim::PutFile(WininitPath(), existing);
+  sim::PutFile("C:\\worm.exe", "MZ");
+  sim::FailCall("DeleteFileA", ERROR_SHARING_VIOLATION);
+  sim::FailCall("GetPrivateProfileSectionA", ERROR_SHARING_VIOLATION);
+
+  RemovalResult result = DeleteOrDefer("C:\\worm.exe");
+
+  EXPECT_EQ(existing, Wininit());
+  EXPECT_EQ(0, sim::CallCount("WritePrivateProfileSectionA"));
+  EXPECT_EQ(IsNt() ? RemovalResult::Deferred : RemovalResult::Failed, result);
+}
+
 TEST_P(DeferredRemovalTest, SectionTooLargeToReadWholeIsLeftAlone) {
   std::string existing = "[rename]\r\nNUL=" + std::string(40000, 'x') + "\r\n";
   sim::PutFile(WininitPath(), existing);

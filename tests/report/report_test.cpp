@@ -88,6 +88,13 @@ TEST_P(ReportTest, PathIsPrintedAsTextNotAsFormat) {
   EXPECT_EQ(scene::CannotDeleteText("C:\\100%s%d.exe"), sim::ConsoleOutput());
 }
 
+TEST_P(ReportTest, CannotRestoreNamesTheProgramThenTheOriginal) {
+  ReportCannotRestore("C:\\100%s\\rundll32.exe", "C:\\100%d\\run32.exe");
+  EXPECT_EQ(scene::CannotRestoreText("C:\\100%s\\rundll32.exe",
+                                     "C:\\100%d\\run32.exe"),
+            sim::ConsoleOutput());
+}
+
 INSTANTIATE_TEST_SUITE_P(BothLines, ReportTest,
                          testing::Values(sim::Line::Nt, sim::Line::Win9x));
 

@@ -34,6 +34,9 @@ TEST(TextsTest, EveryTextKeepsItsWording) {
       {"kCannotDeleteFormat", kCannotDeleteFormat,
        "This program can not delete %s file. \n"
        "You can try to find and delete this file manually.\n\n"},
+      {"kCannotRestoreFormat", kCannotRestoreFormat,
+       "This program can not restore %s file. \n"
+       "You can try to copy %s file to its place manually.\n\n"},
       {"kBleBlaResult", kBleBlaResult,
        "Your registry was cleaned from links to I-Worm.BleBla.b virus \n"
        "but we recommend to use Tarnwell Anti-Virus to scan your hard "
@@ -68,6 +71,19 @@ TEST(TextsTest, CannotDeleteFormatTakesOnlyThePath) {
   ASSERT_NE(std::string::npos, path);
   EXPECT_EQ(std::string::npos, format.find('%', path + 1));
   EXPECT_EQ(path, format.find('%'));
+}
+
+// The cannot-restore text takes two paths, the program's first, and nothing
+// else that printf would read.
+TEST(TextsTest, CannotRestoreFormatTakesTwoPaths) {
+  std::string format = kCannotRestoreFormat;
+  size_t program = format.find("%s");
+  ASSERT_NE(std::string::npos, program);
+  EXPECT_EQ(program, format.find('%'));
+  size_t original = format.find("%s", program + 2);
+  ASSERT_NE(std::string::npos, original);
+  EXPECT_EQ(original, format.find('%', program + 2));
+  EXPECT_EQ(std::string::npos, format.find('%', original + 2));
 }
 
 TEST(TextsTest, DownloadAdviceAndOwnershipLineKeepTheirForm) {

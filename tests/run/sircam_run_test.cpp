@@ -98,6 +98,36 @@ TEST_P(SircamRunTest, TwoCopiesInUseAreBothGoneAfterTheRestart) {
   EXPECT_FALSE(sim::FileExists(windowsCopy));
 }
 
+// A batch file that another program holds open (or that is read-only)
+// cannot be rewritten: the user is told, before Sircam's result, and the file
+// stays as it is.
+TEST_P(SircamRunTest, UnwritableBatchFileIsToldBeforeTheResult) {
+  for (bool readOnly : {false, true}) {
+    SCOPED_TRACE(readOnly ? "read-only" : "held open");
+    sim::Reset(line());
+    InfectWithSircam(line());
+    string before = sim::FileContents("C:\\AUTOEXEC.BAT");
+    sim::SetReadOnly("C:\\AUTOEXEC.BAT", readOnly);
+    HANDLE editor = INVALID_HANDLE_VALUE;
+    if (!readOnly) {
+      editor = CreateFileA("C:\\AUTOEXEC.BAT", GENERIC_READ | GENERIC_WRITE,
+                           FILE_SHARE_READ, NULL, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, NULL);
+      ASSERT_NE(INVALID_HANDLE_VALUE, editor);
+    }
+    sim::QueueInput(KeyRecord(true, VK_SPACE, ' '));
+
+    EXPECT_EQ(0, CleaningRun());
+
+    EXPECT_EQ(scene::ReportBanner() + kCannotModifyStartupBatch +
+                  kSircamResult + kDownloadAdvice + kRestartAdvice +
+                  kClosingPrompt,
+              sim::ConsoleOutput());
+    EXPECT_EQ(before, sim::FileContents("C:\\AUTOEXEC.BAT"));
+    if (editor != INVALID_HANDLE_VALUE) CloseHandle(editor);
+  }
+}
+
 // The run cannot go on without the Windows directory: it ends at once with
 // status 3, printing nothing more and waiting for no key.
 TEST_P(SircamRunTest, StopsWithStatusThreeWithoutDirectoryOrVersion) {

@@ -6,6 +6,8 @@
 #ifndef WORMSWEEP_SIM_SIM_CONTROL_H_
 #define WORMSWEEP_SIM_SIM_CONTROL_H_
 
+#include <stdint.h>
+
 #include <string>
 #include <utility>
 #include <vector>
@@ -61,6 +63,13 @@ void ShortenNextWrite(DWORD bytes);
 // How many times `function` has been called since Reset().
 int CallCount(const std::string& function);
 
+// ---- Call log ----
+// The Win32 name of every simulated call since Reset() or ClearCallLog(), in
+// the order made, failed calls included. A test that knows the calls of one
+// run can then make any one of them fail in the next.
+std::vector<std::string> CallLog();
+void ClearCallLog();
+
 // ---- Registry ----
 // The subkey of HKEY_USERS that HKEY_CURRENT_USER is: the current user's
 // profile, among the loaded ones.
@@ -103,6 +112,12 @@ void SetReadOnly(const std::string& path, bool readOnly);
 std::string FileSystemDump();
 // How many file, find and console handles are open now.
 int OpenHandleCount();
+
+// ---- Reported sizes ----
+// Makes GetFileSize report `size` for the file, 4 GiB and more included (the
+// low part returned, the high part through its pointer), whatever the file
+// holds; reading still gives its contents. Until Reset().
+void SetReportedFileSize(const std::string& path, uint64_t size);
 
 // NT's boot-time move list (PendingFileRenameOperations), in order:
 // {source, target}; the target is "" for a deletion.

@@ -73,6 +73,8 @@ struct FileState {
   // Set by ShortenNextWrite: the next write stops after this many bytes.
   bool shortenNextWrite = false;
   DWORD nextWriteLimit = 0;
+  // Set by SetReportedFileSize, by upper-case full path.
+  std::map<std::string, uint64_t> reportedSizes;
 };
 
 extern FileState g_files;

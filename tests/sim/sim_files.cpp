@@ -261,6 +261,14 @@ void SetReadOnly(const std::string& path, bool readOnly) {
   }
 }
 
+void SetReportedFileSize(const std::string& path, uint64_t size) {
+  Location location = Locate(path.c_str(), false, Caller::Control);
+  if (location.error != 0 || location.entry->isDirectory) {
+    SetupError("no such file", path);
+  }
+  g_files.reportedSizes[Upper(FullPath(location.entry))] = size;
+}
+
 int OpenHandleCount() {
   return static_cast<int>(g_files.files.size() + g_files.searches.size() +
                           g_files.consoles.size());
@@ -278,6 +286,42 @@ BOOL WINAPI MoveFileA(LPCSTR existing, LPCSTR target) {
   if (Fails("MoveFileA")) return FALSE;
   DWORD error = Move(existing, target, false);
   return error == 0 ? TRUE : FailWith(error);
+}
+
+// As Windows does it: the source opened for reading, sharing reading and
+// writing; the target created anew (or overwritten) for writing, sharing
+// nothing; the target takes the source's attributes.
+BOOL WINAPI CopyFileA(LPCSTR existing, LPCSTR target, BOOL failIfExists) {
+  if (Fails("CopyFileA")) return FALSE;
+  Location from = Locate(existing);
+  if (from.error != 0) return FailWith(from.error);
+  if (from.entry->isDirectory || from.directory == NULL) {
+    return FailWith(ERROR_ACCESS_DENIED);
+  }
+  if (!SharingAllows(from.entry, GENERIC_READ,
+                     FILE_SHARE_READ | FILE_SHARE_WRITE)) {
+    return FailWith(ERROR_SHARING_VIOLATION);
+  }
+  Location to = Locate(target);
+  if (to.error != 0 && to.error != ERROR_FILE_NOT_FOUND) {
+    return FailWith(to.error);
+  }
+  if (to.directory == NULL) return FailWith(ERROR_ACCESS_DENIED);
+  Node* node = to.entry;
+  if (node != NULL) {
+    if (failIfExists) return FailWith(ERROR_FILE_EXISTS);
+    if (node->isDirectory || (node->attributes & FILE_ATTRIBUTE_READONLY)) {
+      return FailWith(ERROR_ACCESS_DENIED);
+    }
+    if (node == from.entry || !SharingAllows(node, GENERIC_WRITE, 0)) {
+      return FailWith(ERROR_SHARING_VIOLATION);
+    }
+  } else {
+    node = AddChild(to.directory, to.leaf, false);
+  }
+  node->contents = from.entry->contents;
+  node->attributes = from.entry->attributes | FILE_ATTRIBUTE_ARCHIVE;
+  return TRUE;
 }
 
 HANDLE WINAPI FindFirstFileA(LPCSTR path, LPWIN32_FIND_DATAA data) {
@@ -430,8 +474,12 @@ DWORD WINAPI GetFileSize(HANDLE file, LPDWORD sizeHigh) {
     sim::internal::SetError(ERROR_INVALID_HANDLE);
     return INVALID_FILE_SIZE;
   }
-  if (sizeHigh != NULL) *sizeHigh = 0;
-  return static_cast<DWORD>(open->node->contents.size());
+  uint64_t size = open->node->contents.size();
+  std::map<std::string, uint64_t>::const_iterator reported =
+      g_files.reportedSizes.find(Upper(FullPath(open->node.get())));
+  if (reported != g_files.reportedSizes.end()) size = reported->second;
+  if (sizeHigh != NULL) *sizeHigh = static_cast<DWORD>(size >> 32);
+  return static_cast<DWORD>(size);
 }
 
 DWORD WINAPI SetFilePointer(HANDLE file, LONG distance, PLONG distanceHigh,

@@ -193,6 +193,7 @@ bool MoveFails() { return !MoveFileA("C:\\a.txt", "C:\\b.txt"); }
 bool MoveExFails() {
   return !MoveFileExA("C:\\a.txt", NULL, MOVEFILE_DELAY_UNTIL_REBOOT);
 }
+bool CopyFails() { return !CopyFileA("C:\\a.txt", "C:\\b.txt", FALSE); }
 bool CreateDirectoryFails() { return !CreateDirectoryA("C:\\new", NULL); }
 bool RemoveDirectoryFails() { return !RemoveDirectoryA("C:\\empty"); }
 bool GetAttributesFails() {
@@ -235,6 +236,7 @@ TEST(SimFileFaults, EveryPathCallFailsWhenArmed) {
       {"DeleteFileA", DeleteFails},
       {"MoveFileA", MoveFails},
       {"MoveFileExA", MoveExFails},
+      {"CopyFileA", CopyFails},
       {"CreateDirectoryA", CreateDirectoryFails},
       {"RemoveDirectoryA", RemoveDirectoryFails},
       {"GetFileAttributesA", GetAttributesFails},
@@ -565,6 +567,24 @@ TEST(SimFiles, OverlongPathsAndHugeWritesAreRefused) {
   EXPECT_FALSE(WriteFile(file, "x", 1, &written, NULL));
   EXPECT_EQ(0u, written);
   EXPECT_EQ(0u, GetFileSize(file, NULL));
+  CloseHandle(file);
+}
+
+TEST(SimFiles, ReportedSizeCanReachBeyondFourGiB) {
+  sim::Reset();
+  sim::PutFile("C:\\big.bat", "small");
+  sim::SetReportedFileSize("C:\\BIG.BAT", 0x100000005ull);
+  HANDLE file = OpenForReading("C:\\big.bat", FILE_SHARE_READ);
+  ASSERT_NE(INVALID_HANDLE_VALUE, file);
+
+  DWORD high = 0;
+  EXPECT_EQ(5u, GetFileSize(file, &high));
+  EXPECT_EQ(1u, high);
+  EXPECT_EQ(5u, GetFileSize(file, NULL));
+  char buffer[16];
+  DWORD read = 0;
+  EXPECT_TRUE(ReadFile(file, buffer, sizeof buffer, &read, NULL));
+  EXPECT_EQ(5u, read);
   CloseHandle(file);
 }
 

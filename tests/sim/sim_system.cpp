@@ -28,6 +28,7 @@ struct SystemState {
   DWORD lastError = 0;
   std::map<std::string, int> callCounts;
   std::vector<ArmedFailure> failures;
+  std::vector<std::string> callLog;
 };
 
 SystemState g_system;
@@ -50,6 +51,7 @@ namespace internal {
 
 bool InjectedFailure(const char* function, DWORD* error) {
   ++g_system.callCounts[function];
+  g_system.callLog.push_back(function);
   bool fails = false;
   for (size_t i = 0; i < g_system.failures.size();) {
     ArmedFailure& armed = g_system.failures[i];
@@ -88,6 +90,7 @@ std::string UpperAscii(const std::string& text) {
 void ResetFaults() {
   g_system.callCounts.clear();
   g_system.failures.clear();
+  g_system.callLog.clear();
 }
 
 }  // namespace internal
@@ -143,6 +146,10 @@ int CallCount(const std::string& function) {
       g_system.callCounts.find(function);
   return found == g_system.callCounts.end() ? 0 : found->second;
 }
+
+std::vector<std::string> CallLog() { return g_system.callLog; }
+
+void ClearCallLog() { g_system.callLog.clear(); }
 
 }  // namespace sim
 

@@ -51,6 +51,7 @@ typedef HKEY* PHKEY;
 #define ERROR_LOCK_VIOLATION 33L
 #define ERROR_FILE_EXISTS 80L
 #define ERROR_INVALID_PARAMETER 87L
+#define ERROR_DISK_FULL 112L
 #define ERROR_CALL_NOT_IMPLEMENTED 120L
 #define ERROR_INSUFFICIENT_BUFFER 122L
 #define ERROR_DIR_NOT_EMPTY 145L
@@ -181,6 +182,7 @@ void WINAPI SetLastError(DWORD error);
 BOOL WINAPI DeleteFileA(LPCSTR path);
 BOOL WINAPI MoveFileA(LPCSTR existing, LPCSTR target);
 BOOL WINAPI MoveFileExA(LPCSTR existing, LPCSTR target, DWORD flags);
+BOOL WINAPI CopyFileA(LPCSTR existing, LPCSTR target, BOOL failIfExists);
 BOOL WINAPI CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES security);
 BOOL WINAPI RemoveDirectoryA(LPCSTR path);
 DWORD WINAPI GetFileAttributesA(LPCSTR path);

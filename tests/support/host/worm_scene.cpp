@@ -51,6 +51,14 @@ std::string CannotDeleteText(const std::string& path) {
   return text.replace(text.find("%s"), 2, path);
 }
 
+std::string CannotRestoreText(const std::string& program,
+                              const std::string& original) {
+  std::string text = kCannotRestoreFormat;
+  size_t first = text.find("%s");
+  text.replace(first, 2, program);
+  return text.replace(text.find("%s", first + program.size()), 2, original);
+}
+
 std::string OpenCommand() {
   std::string data = sim::ValueData(HKEY_CLASSES_ROOT, kOpenCommandKey, "");
   return data.substr(0, data.find('\0'));
@@ -87,6 +95,16 @@ void PlantNavidadMarker(const std::string& name) {
                       "1");
 }
 
+const char* const kNavidadMarkers[3] = {"Navidad", "xxxxmas", "Emanuel"};
+
+std::string PlantNavidadAutostart(const std::string& program) {
+  sim::SetStringValue(HKEY_LOCAL_MACHINE, kRunKey, "Win32BaseServiceMOD",
+                      program);
+  std::string wormFile = program.substr(0, program.rfind('.')) + ".vxd";
+  sim::PutFile(wormFile, kWormBody);
+  return wormFile;
+}
+
 void PlantSircamMarker() {
   const char marker[] = "Software\\SirCam";
   sim::SetStringValue(HKEY_LOCAL_MACHINE, marker, "", "");
@@ -110,6 +128,17 @@ std::string ProfileShellFoldersKey(const std::string& profile) {
   return profile + "\\" + kShellFoldersKey;
 }
 
+std::vector<std::string> SircamCopies(sim::Line line) {
+  std::vector<std::string> copies = {kSircamRecycledCopy, kSircamRecycledData,
+                                     WindowsDirectory(line) + "\\ScMx32.exe",
+                                     SystemDirectory(line) + "\\SCam32.exe"};
+  for (const char* folder : {kSircamStartupFolder, kSircamCommonStartupFolder,
+                             kSircamOtherStartupFolder}) {
+    copies.push_back(folder + std::string(kSircamStartupCopyName));
+  }
+  return copies;
+}
+
 void PlantSircam(sim::Line line) {
   PlantSircamMarker();
   sim::SetStringValue(HKEY_LOCAL_MACHINE, "Software\\SirCamera", "Keep", "yes");
@@ -127,15 +156,13 @@ void PlantSircam(sim::Line line) {
   sim::SetStringValue(HKEY_USERS, ProfileShellFoldersKey(kSircamOtherProfile),
                       "Startup", kSircamOtherStartupFolder);
 
-  sim::PutFile(kSircamRecycledCopy, kWormBody);
-  sim::PutFile(kSircamRecycledData, "worm data");
+  for (const std::string& copy : SircamCopies(line)) {
+    sim::PutFile(copy, kWormBody);
+  }
   sim::PutFile("C:\\RECYCLED\\DC1.doc", "a deleted letter");
   sim::PutFile("C:\\RECYCLED\\SirCam.sys.txt", "a deleted note");
-  sim::PutFile(WindowsDirectory(line) + "\\ScMx32.exe", kWormBody);
-  sim::PutFile(SystemDirectory(line) + "\\SCam32.exe", kWormBody);
   for (const char* folder : {kSircamStartupFolder, kSircamCommonStartupFolder,
                              kSircamOtherStartupFolder}) {
-    sim::PutFile(folder + std::string(kSircamStartupCopyName), kWormBody);
     sim::PutFile(folder + std::string("\\Office.lnk"), "a shortcut");
   }
   sim::PutFile(WindowsDirectory(line) + "\\notepad.exe", "MZ notepad");

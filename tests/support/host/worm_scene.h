@@ -47,6 +47,9 @@ std::string SystemDirectory(sim::Line line);
 std::string ReportBanner();
 // The general cannot-delete text naming `path`.
 std::string CannotDeleteText(const std::string& path);
+// The cannot-restore text naming the system program and its saved original.
+std::string CannotRestoreText(const std::string& program,
+                              const std::string& original);
 // The executable open command's text, up to its first NUL.
 std::string OpenCommand();
 void SetOpenCommand(const std::string& command);
@@ -66,12 +69,21 @@ extern const char* const kBleBlaExtensions[21];
 // Emanuel), holding a value and a subkey as the worm's own do.
 void PlantNavidadMarker(const std::string& name);
 
+// The marker key names of the three Navidad variants.
+extern const char* const kNavidadMarkers[3];
+// Navidad's autostart entry in the Run key naming `program`, and the worm's
+// file beside it: `program` with the extension .vxd. Returns that file.
+std::string PlantNavidadAutostart(const std::string& program);
+
 // I-Worm.Sircam's marker key, with values and nested subkeys.
 void PlantSircamMarker();
 // The system's rundll32.exe hidden as run32.exe, the worm in its place.
 void PlantSircamRundll32();
 // The shell folders key of the profile `profile` below HKEY_USERS.
 std::string ProfileShellFoldersKey(const std::string& profile);
+// The files Sircam leaves on a machine of `line`: its copies and its data
+// file.
+std::vector<std::string> SircamCopies(sim::Line line);
 // Everything Sircam leaves on a machine of `line`: the marker, its service
 // entry (as a value and as a subkey), the open command it took over, its
 // copies (in the recycle folder, the Windows and system directories, and the

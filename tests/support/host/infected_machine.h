@@ -1,0 +1,51 @@
+// A simulated machine on which every worm the program knows has been at once,
+// among files, keys and boot-time entries of other programs, and the checks
+// that a run over it lost nothing that was not the worms'.
+#ifndef WORMSWEEP_TESTS_SUPPORT_HOST_INFECTED_MACHINE_H_
+#define WORMSWEEP_TESTS_SUPPORT_HOST_INFECTED_MACHINE_H_
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "sim/sim_control.h"
+
+struct InfectedMachine {
+  // c:\autoexec.bat as the worm left it, and as it is without the worm line.
+  std::string autoexecBefore;
+  std::string autoexecCleaned;
+  std::string wininitPath;
+  std::string wininitBefore;
+  // The files the worms own (some only named by them): the program may
+  // delete them, or (for rundll32.exe and run32.exe) put the one in place of
+  // the other, and may name them in its texts.
+  std::vector<std::string> wormFiles;
+  // Every other file planted, with its contents.
+  std::map<std::string, std::string> bystanderFiles;
+  std::string registryBefore;
+  std::string filesBefore;
+  // Sircam's copy in the recycle folder, held open as the running worm.
+  HANDLE runningWorm;
+};
+
+// Resets the simulation to the given line and infects it with BleBla.b, the
+// three Navidad variants and Sircam (its recycled copy held open), with a
+// c:\autoexec.bat that starts the worm among other lines and a wininit.ini
+// that holds other programs' entries. Records the dumps of the machine as
+// infected.
+InfectedMachine InfectWithEverything(sim::Line line);
+
+// The texts the run printed that are not the program's own, each whole, with
+// a worm's path wherever a text names a file: empty when every text is.
+std::string ForeignOutput(const InfectedMachine& machine,
+                          const std::string& output);
+
+// What the run changed or deleted that is not the worms' and not a repair:
+// one description a line, empty when nothing. Also after sim::Restart(),
+// which carries out what the run scheduled.
+std::string DamageBeyondTheWorms(const InfectedMachine& machine);
+
+// The lines of a text file, without their line ends.
+std::vector<std::string> TextLines(const std::string& text);
+
+#endif  // WORMSWEEP_TESTS_SUPPORT_HOST_INFECTED_MACHINE_H_
