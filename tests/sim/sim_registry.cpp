@@ -296,8 +296,13 @@ std::string QuotedBytes(const std::string& bytes) {
   return quoted;
 }
 
+// The current user's profile is one key with two names; its contents are
+// listed once, under HKEY_CURRENT_USER, so that a change shows up once.
 void DumpKey(const Key& key, const std::string& path, std::string* dump) {
   *dump += path + "\n";
+  if (&key == g_registry.currentUser.get() && path != "HKEY_CURRENT_USER") {
+    return;
+  }
   std::map<std::string, const Value*> sortedValues;
   for (const Value& value : key.values) {
     sortedValues[sim::internal::UpperAscii(value.name)] = &value;

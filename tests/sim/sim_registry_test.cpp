@@ -214,6 +214,17 @@ TEST_F(SimRegistry, TheDumpShowsEveryKeyValueTypeAndByte) {
       sim::RegistryDump());
 }
 
+TEST_F(SimRegistry, TheCurrentUsersProfileIsDumpedOnce) {
+  sim::SetStringValue(HKEY_CURRENT_USER, "Software\\Vendor", "Mode", "1");
+  std::string dump = sim::RegistryDump();
+  EXPECT_NE(std::string::npos,
+            dump.find("HKEY_CURRENT_USER\\Software\\Vendor : \"Mode\""));
+  EXPECT_NE(std::string::npos, dump.find(std::string("HKEY_USERS\\") +
+                                         sim::kCurrentUserProfile + "\n"));
+  EXPECT_EQ(std::string::npos, dump.find(std::string("HKEY_USERS\\") +
+                                         sim::kCurrentUserProfile + "\\"));
+}
+
 TEST_F(SimRegistry, AnyChangeShowsInTheDump) {
   struct Change {
     const char* what;
