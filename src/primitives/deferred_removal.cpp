@@ -88,8 +88,17 @@ bool AppendScheduleEntry(const char* key, const char* value) {
   PathBuffer scheduleFile;
   if (!ScheduleFilePath(scheduleFile)) return false;
 
+  // A failed read returns 0, as an empty section does; only the error code
+  // tells them apart. Rewriting after a failed read would drop every entry
+  // the section holds. A missing file reads as empty with "not found".
+  SetLastError(ERROR_SUCCESS);
   DWORD used = GetPrivateProfileSectionA(kScheduleSection, g_sectionBuffer,
                                          kSectionBufferSize, scheduleFile);
+  DWORD readError = GetLastError();
+  if (used == 0 && readError != ERROR_SUCCESS &&
+      readError != ERROR_FILE_NOT_FOUND) {
+    return false;
+  }
   // A section that fills the buffer comes back cut, with size - 2.
   if (used >= kSectionBufferSize - 2) return false;
 

@@ -108,6 +108,24 @@ TEST_F(ProfileContract, MissingSectionOrFileReadsEmpty) {
   EXPECT_EQ('\0', buffer[0]);
 }
 
+// The boot-time schedule tells an empty section from a failed read by the
+// error code alone, so reading nothing must not leave any other code.
+TEST_F(ProfileContract, MissingSectionOrFileLeavesNoErrorButNotFound) {
+  std::string ini = Path("quiet.ini");
+  char buffer[16];
+  SetLastError(ERROR_SUCCESS);
+  EXPECT_EQ(0u, GetPrivateProfileSectionA("rename", buffer, sizeof buffer,
+                                          ini.c_str()));
+  DWORD error = GetLastError();
+  EXPECT_TRUE(error == ERROR_SUCCESS || error == ERROR_FILE_NOT_FOUND) << error;
+  ASSERT_TRUE(WritePrivateProfileStringA("other", "k", "v", ini.c_str()));
+  SetLastError(ERROR_SUCCESS);
+  EXPECT_EQ(0u, GetPrivateProfileSectionA("rename", buffer, sizeof buffer,
+                                          ini.c_str()));
+  error = GetLastError();
+  EXPECT_TRUE(error == ERROR_SUCCESS || error == ERROR_FILE_NOT_FOUND) << error;
+}
+
 TEST_F(ProfileContract, SectionReadSkipsCommentsAndTrimsKeysAndValues) {
   std::string ini = Path("hand.ini");
   Write(ini,
