@@ -46,3 +46,6 @@ add_test(NAME setup_deps_test
   COMMAND ${WORMSWEEP_BASH} ${CMAKE_SOURCE_DIR}/tools/setup_deps_test.sh
     ${CMAKE_SOURCE_DIR}/scripts/setup-deps)
 set_tests_properties(setup_deps_test PROPERTIES LABELS scripts)
+
+# The fuzz targets, or their corpus replays.
+include(${CMAKE_SOURCE_DIR}/tests/fuzz/fuzz.cmake)
