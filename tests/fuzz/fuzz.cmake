@@ -16,7 +16,8 @@ foreach(target IN LISTS WORMSWEEP_FUZZ_TARGETS)
     set(binary ${target}_fuzz)
     add_executable(${binary} ${source})
     target_link_options(${binary} PRIVATE -fsanitize=fuzzer)
-    # The checks' own comparisons guide nothing and cost time.
+    # The comparisons of the checks and their models guide nothing and cost
+    # time.
     target_compile_options(${binary} PRIVATE -fno-sanitize-coverage=trace-cmp)
     add_dependencies(fuzz_targets ${binary})
     # libFuzzer runs every input of the directory once, then stops.
