@@ -21,7 +21,7 @@ namespace {
 
 const char kTarget[] = "Software\\SirCam";
 const std::string kTargetDump = "HKEY_LOCAL_MACHINE\\Software\\SirCam";
-const int kMaxDepth = 4;
+const int kMaxDepth = 3;
 
 const char* const kPurgeCalls[] = {
     "RegQueryInfoKeyA", "RegEnumValueA", "RegDeleteValueA",
