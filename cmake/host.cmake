@@ -79,3 +79,6 @@ add_test(NAME wine_arch_test
   COMMAND ${WORMSWEEP_BASH} ${CMAKE_SOURCE_DIR}/tools/wine_arch_test.sh
     ${CMAKE_SOURCE_DIR}/tests/wine)
 set_tests_properties(wine_arch_test PROPERTIES LABELS scripts)
+
+# The fuzz targets, or their corpus replays.
+include(${CMAKE_SOURCE_DIR}/tests/fuzz/fuzz.cmake)

@@ -122,6 +122,38 @@ TEST_F(ProfileContract, MissingSectionOrFileReadsEmpty) {
   EXPECT_TRUE(NotFoundOrNoError(GetLastError())) << GetLastError();
 }
 
+// The boot-time schedule tells an empty section from a failed read by the
+// error code alone, so reading nothing must not leave any other code.
+TEST_F(ProfileContract, MissingSectionOrFileLeavesNoErrorButNotFound) {
+  std::string ini = Path("quiet.ini");
+  char buffer[16];
+  SetLastError(ERROR_SUCCESS);
+  EXPECT_EQ(0u, GetPrivateProfileSectionA("rename", buffer, sizeof buffer,
+                                          ini.c_str()));
+  DWORD error = GetLastError();
+  EXPECT_TRUE(error == ERROR_SUCCESS || error == ERROR_FILE_NOT_FOUND) << error;
+  ASSERT_TRUE(WritePrivateProfileStringA("other", "k", "v", ini.c_str()));
+  SetLastError(ERROR_SUCCESS);
+  EXPECT_EQ(0u, GetPrivateProfileSectionA("rename", buffer, sizeof buffer,
+                                          ini.c_str()));
+  error = GetLastError();
+  EXPECT_TRUE(error == ERROR_SUCCESS || error == ERROR_FILE_NOT_FOUND) << error;
+}
+
+TEST_F(ProfileContract, SectionReadOfAFileHeldOpenFailsWithItsError) {
+  std::string ini = Path("held.ini");
+  ASSERT_TRUE(
+      WritePrivateProfileSectionA("rename", kThreeEntries, ini.c_str()));
+  file_contract::ScopedHandle holder(
+      file_contract::Open(ini, GENERIC_READ, 0, OPEN_EXISTING));
+  ASSERT_TRUE(holder.valid());
+  char buffer[64];
+  SetLastError(ERROR_SUCCESS);
+  EXPECT_EQ(0u, GetPrivateProfileSectionA("rename", buffer, sizeof buffer,
+                                          ini.c_str()));
+  EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), GetLastError());
+}
+
 TEST_F(ProfileContract, SectionReadSkipsCommentsAndTrimsKeysAndValues) {
   std::string ini = Path("hand.ini");
   Write(ini,

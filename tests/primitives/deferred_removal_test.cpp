@@ -424,19 +424,26 @@ TEST_P(DeferredRemovalTest, LimitedUserOnNtIsToldToDeleteByHand) {
   }
 }
 
-TEST_P(DeferredRemovalTest, UnreadableScheduleSectionIsNotRewritten) {
+TEST_P(DeferredRemovalTest, SectionThatCannotBeReadIsLeftAlone) {
+  // Another program holds wininit.ini while the section is read and lets it
+  // go before it is written.
   const std::string existing =
-      "[rename]\r\nNUL=C:\\OLD.EXE\r\nC:\\A.EXE=C:\\B.EXE\r\n";
-  sim::PutFile(WininitPath(), existing);
-  sim::PutFile("C:\\worm.exe", "MZ");
-  sim::FailCall("DeleteFileA", ERROR_SHARING_VIOLATION);
-  sim::FailCall("GetPrivateProfileSectionA", ERROR_SHARING_VIOLATION);
+      RenameSection({"NUL=C:\\OLD.EXE", "C:\\A.EXE=C:\\B.EXE"});
+  for (DWORD error : {ERROR_SHARING_VIOLATION, ERROR_ACCESS_DENIED,
+                      ERROR_NOT_ENOUGH_MEMORY}) {
+    sim::Reset(GetParam());
+    sim::PutFile(WininitPath(), existing);
+    sim::PutFile("C:\\worm.exe", "MZ");
+    sim::FailCall("DeleteFileA", ERROR_SHARING_VIOLATION);
+    sim::FailCall("GetPrivateProfileSectionA", error);
 
-  RemovalResult result = DeleteOrDefer("C:\\worm.exe");
+    RemovalResult result = DeleteOrDefer("C:\\worm.exe");
 
-  EXPECT_EQ(existing, Wininit());
-  EXPECT_EQ(0, sim::CallCount("WritePrivateProfileSectionA"));
-  EXPECT_EQ(IsNt() ? RemovalResult::Deferred : RemovalResult::Failed, result);
+    EXPECT_EQ(existing, Wininit()) << error;
+    EXPECT_EQ(0, sim::CallCount("WritePrivateProfileSectionA")) << error;
+    EXPECT_EQ(IsNt() ? RemovalResult::Deferred : RemovalResult::Failed, result)
+        << error;
+  }
 }
 
 TEST_P(DeferredRemovalTest, SectionTooLargeToReadWholeIsLeftAlone) {

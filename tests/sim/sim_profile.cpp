@@ -307,7 +307,13 @@ DWORD WINAPI GetPrivateProfileSectionA(LPCSTR section, LPSTR buffer,
   buffer[1] = '\0';
   if (section == NULL || fileName == NULL) return 0;
   std::vector<std::string> lines;
-  if (ReadProfile(ProfilePath(fileName), false, &lines) != 0) return 0;
+  // As on Windows and Wine, a file that cannot be read reads as empty, with
+  // the error of its opening (ERROR_FILE_NOT_FOUND when it is missing).
+  DWORD error = ReadProfile(ProfilePath(fileName), false, &lines);
+  if (error != 0) {
+    sim::internal::SetError(error);
+    return 0;
+  }
   size_t header = 0;
   size_t end = 0;
   if (!FindSection(lines, section, &header, &end)) return 0;
