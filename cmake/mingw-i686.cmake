@@ -1,16 +1,4 @@
-# Cross build for 32-bit Windows with MinGW-w64. The posix thread model is
-# the one that can build GoogleTest; the product itself uses no threads.
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross build for 32-bit Windows with MinGW-w64: the product.
 set(CMAKE_SYSTEM_PROCESSOR i686)
-
 set(WORMSWEEP_MINGW_PREFIX i686-w64-mingw32)
-set(CMAKE_C_COMPILER ${WORMSWEEP_MINGW_PREFIX}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${WORMSWEEP_MINGW_PREFIX}-g++-posix)
-set(CMAKE_RC_COMPILER ${WORMSWEEP_MINGW_PREFIX}-windres)
-set(CMAKE_OBJDUMP ${WORMSWEEP_MINGW_PREFIX}-objdump)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${WORMSWEEP_MINGW_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)
