@@ -67,6 +67,22 @@ bool WriteAll(HANDLE file, const char* bytes, DWORD length) {
   return WriteFile(file, bytes, length, &written, NULL) && written == length;
 }
 
+// Puts the `length` original bytes of `text` back into `file` after a failed
+// rewrite. Should that fail as well, the file is created anew once more and
+// written again, so that no second failure leaves the machine with an empty
+// or cut startup batch file. Closes the file.
+void PutBackAndClose(HANDLE file, const char* text, DWORD length) {
+  bool putBack =
+      SetFilePointer(file, 0, NULL, FILE_BEGIN) != INVALID_SET_FILE_POINTER &&
+      WriteAll(file, text, length);
+  CloseHandle(file);
+  if (putBack) return;
+  file = OpenStartupBatch(CREATE_ALWAYS);
+  if (file == INVALID_HANDLE_VALUE) return;
+  WriteAll(file, text, length);
+  CloseHandle(file);
+}
+
 // Re-creates the file from the `length` bytes of `text` less the worm line
 // at `offset`. The re-created file is empty until the write succeeds, so a
 // failed write puts the original bytes back rather than leave the machine
@@ -79,16 +95,14 @@ bool RewriteWithoutWormLine(char* text, DWORD length, DWORD offset) {
   char* after = text + offset + kWormLineLength;
   DWORD afterLength = length - offset - kWormLineLength;
   memmove(text + offset, after, afterLength);
-  bool rewritten = WriteAll(file, text, length - kWormLineLength);
-  if (!rewritten) {
-    memmove(after, text + offset, afterLength);
-    memcpy(text + offset, wormLine, kWormLineLength);
-    if (SetFilePointer(file, 0, NULL, FILE_BEGIN) != INVALID_SET_FILE_POINTER) {
-      WriteAll(file, text, length);
-    }
+  if (WriteAll(file, text, length - kWormLineLength)) {
+    CloseHandle(file);
+    return true;
   }
-  CloseHandle(file);
-  return rewritten;
+  memmove(after, text + offset, afterLength);
+  memcpy(text + offset, wormLine, kWormLineLength);
+  PutBackAndClose(file, text, length);
+  return false;
 }
 
 // For a file that exists but cannot be opened for writing (read-only, or

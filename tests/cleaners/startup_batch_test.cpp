@@ -202,6 +202,36 @@ TEST_P(StartupBatchTest, ShortWriteKeepsTheOriginalAndTellsTheUser) {
   EXPECT_EQ(0, sim::OpenHandleCount());
 }
 
+// The rewrite fails, and then so does the first attempt to put the original
+// back: the second attempt, through a file created anew, still does.
+TEST_P(StartupBatchTest, SecondFailureWhilePuttingBackKeepsTheOriginal) {
+  const FailureCase secondFailures[] = {
+      {"SetFilePointer", 2, ERROR_INVALID_HANDLE},
+      {"WriteFile", 2, ERROR_DISK_FULL},
+  };
+  const string infected =
+      "@echo off\r\n@win \\recycled\\sirc32.exe\r\nPATH C:\\WINDOWS\r\n";
+  for (bool shortWrite : {false, true}) {
+    for (const FailureCase& second : secondFailures) {
+      SCOPED_TRACE(string(second.function) + (shortWrite ? ", short" : ""));
+      sim::Reset(GetParam());
+      sim::PutFile(kBatchFile, infected);
+      if (shortWrite) {
+        sim::ShortenNextWrite(12);
+      } else {
+        sim::FailCall("WriteFile", ERROR_DISK_FULL);
+      }
+      sim::FailCall(second.function, second.error, second.nth);
+
+      RepairStartupBatch();
+
+      EXPECT_EQ(infected, sim::FileContents(kBatchFile));
+      EXPECT_EQ(kCannotModifyStartupBatch, sim::ConsoleOutput());
+      EXPECT_EQ(0, sim::OpenHandleCount());
+    }
+  }
+}
+
 TEST_P(StartupBatchTest, SizeOrMemoryFailureNeverRewrites) {
   for (const char* function : {"GetFileSize", "HeapAlloc"}) {
     SCOPED_TRACE(function);

@@ -188,6 +188,18 @@ vector<string> CleanRunCalls(sim::Line line) {
   return sim::CallLog();
 }
 
+// The calls of a run with `fault` armed: past the fault, the run takes ways
+// (putting a file back, trying once more) that the clean run never takes.
+vector<string> CallsWithFault(sim::Line line, const Fault& fault) {
+  InfectWithEverything(line);
+  ArmFault(fault);
+  sim::ClearCallLog();
+  sim::QueueInput(KeyRecord(true, VK_RETURN, '\r'));
+  CleaningRun();
+  sim::ClearFailures();
+  return sim::CallLog();
+}
+
 Fault FaultAt(const vector<string>& calls, size_t index) {
   int nth = static_cast<int>(
       std::count(calls.begin(), calls.begin() + index + 1, calls[index]));
@@ -241,6 +253,25 @@ TEST_P(FaultSweepTest, PairsOfCallsFailing) {
     Check({FaultAt(calls_, std::min(first, second)),
            FaultAt(calls_, std::max(first, second))});
   }
+}
+
+// A failed write is the one failure that leaves a file half done; whatever
+// the program then does to mend it must hold when any of its calls, or any
+// later call of the run, fails as well.
+TEST_P(FaultSweepTest, EachLaterCallFailingAfterAFailedWrite) {
+  int runsBefore = runs_;
+  for (size_t k = 0; k < calls_.size(); ++k) {
+    if (calls_[k] != "WriteFile" &&
+        calls_[k] != "WritePrivateProfileSectionA") {
+      continue;
+    }
+    Fault write = FaultAt(calls_, k);
+    vector<string> calls = CallsWithFault(GetParam(), write);
+    for (size_t j = k + 1; j < calls.size(); ++j) {
+      Check({write, FaultAt(calls, j)});
+    }
+  }
+  EXPECT_LT(runsBefore, runs_) << "the run writes no file";
 }
 
 // Each directory query failing, with both attempts at the version query
