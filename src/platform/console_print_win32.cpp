@@ -5,6 +5,11 @@
 
 namespace {
 
+// msvcrt's own table of streams. The stdout of MinGW-w64's headers calls a
+// wrapper of theirs, which brings a data and an unwind section of its own: a
+// KiB of exe for one pointer.
+FILE* StandardOutput() { return &_iob[1]; }
+
 bool g_outputConfigured = false;
 bool g_outputIsConsole = false;
 
@@ -15,7 +20,7 @@ void ConfigureOutputOnce() {
   g_outputConfigured = true;
   g_outputIsConsole =
       GetFileType(GetStdHandle(STD_OUTPUT_HANDLE)) == FILE_TYPE_CHAR;
-  if (!g_outputIsConsole) setvbuf(stdout, NULL, _IOFBF, 4096);
+  if (!g_outputIsConsole) setvbuf(StandardOutput(), NULL, _IOFBF, 4096);
 }
 
 }  // namespace
@@ -26,5 +31,5 @@ void ConsolePrint(const char* format, ...) {
   va_start(arguments, format);
   vprintf(format, arguments);
   va_end(arguments);
-  if (g_outputIsConsole) fflush(stdout);
+  if (g_outputIsConsole) fflush(StandardOutput());
 }

@@ -43,13 +43,14 @@ bool HasExtendedKeyCode(const KEY_EVENT_RECORD& key) {
 // Ctrl+Break and closing the console window end the process from a thread
 // of the system's while the wait reads; the input mode must be given back on
 // that way out as well. Ctrl+C needs nothing here: with mode 0 it arrives as
-// an ordinary key.
-HANDLE g_waitingInput = INVALID_HANDLE_VALUE;
+// an ordinary key. NULL while no wait has changed the mode: no handle that
+// CreateFileA gives is NULL, and a zero global costs the exe no data section.
+HANDLE g_waitingInput = NULL;
 DWORD g_modeToRestore = 0;
 
 BOOL WINAPI RestoreModeBeforeTheEnd(DWORD controlEvent) {
   (void)controlEvent;
-  if (g_waitingInput != INVALID_HANDLE_VALUE) {
+  if (g_waitingInput != NULL) {
     SetConsoleMode(g_waitingInput, g_modeToRestore);
   }
   return FALSE;  // the system then ends the process as it always does
@@ -98,7 +99,7 @@ void WaitForKeyPress() {
     if (KeyEndsWait(record)) break;
   }
   if (handlerSet) SetConsoleCtrlHandler(RestoreModeBeforeTheEnd, FALSE);
-  g_waitingInput = INVALID_HANDLE_VALUE;
+  g_waitingInput = NULL;
   if (modeChanged) SetConsoleMode(input, previousMode);
   CloseHandle(input);
 }
