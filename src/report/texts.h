@@ -19,6 +19,10 @@ const char kRestartAdvice[] =
     "You should close all programs and restart your PC now\n"
     "to finilize removal of this virus.\n";
 const char kNothingToClean[] = "Nothing to clean.";
+// Instead of the cleaning when the user lacks the rights it needs.
+const char kNeedsAdministrator[] =
+    "This program needs administrator rights to clean this computer.\n"
+    "Log on as an administrator and run it again.\n";
 const char kClosingPrompt[] = "\nPress any key to continue.";
 
 // ---- A file that could not be deleted ----

@@ -4,18 +4,32 @@
 #include "platform/console.h"
 #include "report/run_state.h"
 #include "report/texts.h"
+#include "run/administrator_check.h"
 #include "run/open_command_check.h"
+
+namespace {
+
+const int kCompleteRun = 0;
+const int kRunStopped = 3;
+const int kNoAdministratorRights = 5;
+
+}  // namespace
 
 int CleaningRun() {
   RunState run = {true, false};
   ConsolePrint("%s%s\n", kBanner, kOwnershipLine);
-  for (Cleaner* clean : kCleaners) {
-    if (!clean(run)) return 3;
+  int status = kCompleteRun;
+  if (MayCleanThisComputer()) {
+    for (Cleaner* clean : kCleaners) {
+      if (!clean(run)) return kRunStopped;
+    }
+    CheckOpenCommand();
+    if (run.NothingToClean) ConsolePrint("%s", kNothingToClean);
+  } else {
+    ConsolePrint("%s", kNeedsAdministrator);
+    status = kNoAdministratorRights;
   }
-
-  CheckOpenCommand();
-  if (run.NothingToClean) ConsolePrint("%s", kNothingToClean);
   ConsolePrint("%s", kClosingPrompt);
   WaitForKeyPress();
-  return 0;
+  return status;
 }

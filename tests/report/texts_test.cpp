@@ -31,6 +31,9 @@ TEST(TextsTest, EveryTextKeepsItsWording) {
        "to finilize removal of this virus.\n"},
       {"kNothingToClean", kNothingToClean, "Nothing to clean."},
       {"kClosingPrompt", kClosingPrompt, "\nPress any key to continue."},
+      {"kNeedsAdministrator", kNeedsAdministrator,
+       "This program needs administrator rights to clean this computer.\n"
+       "Log on as an administrator and run it again.\n"},
       {"kCannotDeleteFormat", kCannotDeleteFormat,
        "This program can not delete %s file. \n"
        "You can try to find and delete this file manually.\n\n"},

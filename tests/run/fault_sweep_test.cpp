@@ -119,6 +119,16 @@ bool MayStopTheRun(const vector<Fault>& faults) {
   return directoryFails && versionFailures >= 2;
 }
 
+// The run changes nothing and ends with status 5 only when the open that
+// tells whether the user may change the machine's keys is refused: the run's
+// first registry open.
+bool MayRefuseTheRun(const vector<Fault>& faults) {
+  for (const Fault& fault : faults) {
+    if (fault.function == "RegOpenKeyExA" && fault.nth == 1) return true;
+  }
+  return false;
+}
+
 // Runs the program over the infected machine with `faults` armed; returns
 // what went wrong, "" when nothing did.
 string RunWithFaults(sim::Line line, const vector<Fault>& faults,
@@ -135,8 +145,13 @@ string RunWithFaults(sim::Line line, const vector<Fault>& faults,
 
   string problems;
   int status = CleaningRun();
-  if (status != 0 && !(status == 3 && MayStopTheRun(faults))) {
+  bool refused = status == 5 && MayRefuseTheRun(faults);
+  if (status != 0 && !(status == 3 && MayStopTheRun(faults)) && !refused) {
     problems += "exit status " + std::to_string(status) + "\n";
+  }
+  if (refused && (sim::RegistryDump() != machine.registryBefore ||
+                  sim::FileSystemDump() != machine.filesBefore)) {
+    problems += "a refused run changed the machine\n";
   }
   if (stops != NULL) *stops = status == 3;
   sim::ClearFailures();

@@ -44,8 +44,10 @@ void SetSystemDirectory(const std::string& path);
 // such as 932.
 void SetCodePage(UINT codePage);
 
-// Without administrator rights MoveFileExA(..., MOVEFILE_DELAY_UNTIL_REBOOT)
-// fails with ERROR_ACCESS_DENIED, as on NT for a limited user.
+// A limited user of the NT line, as without administrator rights:
+// MoveFileExA(..., MOVEFILE_DELAY_UNTIL_REBOOT) fails with
+// ERROR_ACCESS_DENIED, and every key of HKEY_LOCAL_MACHINE and
+// HKEY_CLASSES_ROOT is read-only for the user (MakeKeyReadOnlyForUser).
 void SetAdministrator(bool isAdministrator);
 
 // ---- Faults ----

@@ -100,12 +100,30 @@ bool Grants(const OpenKey& open, REGSAM needed) {
   return (open.access & needed) == needed;
 }
 
+// A user without administrator rights may read the machine's keys (file
+// types included) but change none of them.
+bool IsMachineKey(const Key& key) {
+  const Key* top = &key;
+  for (std::shared_ptr<Key> up = key.parent.lock(); up;
+       up = up->parent.lock()) {
+    top = up.get();
+  }
+  return top == g_registry.localMachine.get() ||
+         top == g_registry.classesRoot.get();
+}
+
+// The NT line checks a key's access list; the 9x line has none.
+bool ReadOnlyForUser(const Key& key) {
+  return sim::internal::IsNt() &&
+         (key.readOnlyForUser ||
+          (!sim::internal::IsAdministrator() && IsMachineKey(key)));
+}
+
 // On NT a key whose access list does not let the user change it cannot be
 // opened for writing at all, even by a caller that only means to read.
 bool AccessListAllows(const Key& key, REGSAM access) {
   const REGSAM changes = KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_CREATE_LINK;
-  return !(sim::internal::IsNt() && key.readOnlyForUser &&
-           (access & changes) != 0);
+  return !(ReadOnlyForUser(key) && (access & changes) != 0);
 }
 
 HKEY NewHandle(const std::shared_ptr<Key>& key, REGSAM access) {
@@ -476,9 +494,7 @@ LONG WINAPI RegDeleteKeyA(HKEY key, LPCSTR subKey) {
   if (!target) return ERROR_FILE_NOT_FOUND;
   std::shared_ptr<Key> container = target->parent.lock();
   if (!container) return ERROR_ACCESS_DENIED;  // a root stays
-  if (sim::internal::IsNt() && target->readOnlyForUser) {
-    return ERROR_ACCESS_DENIED;
-  }
+  if (ReadOnlyForUser(*target)) return ERROR_ACCESS_DENIED;
   if (sim::internal::IsNt() && !target->subkeys.empty()) {
     return ERROR_ACCESS_DENIED;
   }

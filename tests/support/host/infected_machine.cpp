@@ -247,10 +247,10 @@ InfectedMachine InfectWithEverything(sim::Line line) {
 
 string ForeignOutput(const InfectedMachine& machine, const string& output) {
   const string fixedTexts[] = {
-      scene::ReportBanner(), kBleBlaResult,  kNavidadResultA,
-      kNavidadResultB,       kSircamResult,  kCannotModifyStartupBatch,
-      kDownloadAdvice,       kRestartAdvice, kNothingToClean,
-      kClosingPrompt,
+      scene::ReportBanner(), kBleBlaResult,       kNavidadResultA,
+      kNavidadResultB,       kSircamResult,       kCannotModifyStartupBatch,
+      kDownloadAdvice,       kRestartAdvice,      kNothingToClean,
+      kClosingPrompt,        kNeedsAdministrator,
   };
   size_t at = 0;
   while (at < output.size()) {
