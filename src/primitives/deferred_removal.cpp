@@ -10,9 +10,9 @@ const char kScheduleFileName[] = "\\wininit.ini";
 const char kScheduleSection[] = "rename";
 const char kDeletionKey[] = "NUL";
 
-// Room for the whole [rename] section plus one new line: the Windows 95
-// profile functions handle sections of up to 32 KiB.
-const DWORD kSectionBufferSize = 32 * 1024;
+// Room for the whole [rename] section plus one new line: the profile
+// functions of Windows 95, 98 and ME take buffers of at most this size.
+const DWORD kSectionBufferSize = 32767;
 char g_sectionBuffer[kSectionBufferSize];
 
 // Failures that mean the file is in use or protected, so that the system can
@@ -78,6 +78,50 @@ bool BootTimeName(const char* path, PathBuffer& name) {
   return CopyText(path, name);
 }
 
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+// Whether the `length` bytes of `text` hold a [rename] section header, in
+// letters of any case, blanks inside the brackets allowed.
+bool HoldsScheduleHeader(const char* text, DWORD length) {
+  const DWORD nameLength = sizeof(kScheduleSection) - 1;
+  for (DWORD i = 0; i < length; ++i) {
+    if (text[i] != '[') continue;
+    DWORD at = i + 1;
+    while (at < length && IsBlank(text[at])) ++at;
+    DWORD matched = 0;
+    // The section name is all lower-case letters.
+    while (matched < nameLength && at < length &&
+           (text[at] | 0x20) == kScheduleSection[matched]) {
+      ++at;
+      ++matched;
+    }
+    if (matched < nameLength) continue;
+    while (at < length && IsBlank(text[at])) ++at;
+    if (at < length && text[at] == ']') return true;
+  }
+  return false;
+}
+
+// Windows 9x can also fail to read a section without an error code, so an
+// empty result from an existing file is checked against the file itself
+// (read whole, without a profile call). True when the file is there and may
+// hold a [rename] section: it holds the header, or it cannot be read whole.
+bool ScheduleSectionMayBeUnread(const char* scheduleFile) {
+  HANDLE file = CreateFileA(scheduleFile, GENERIC_READ,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+  if (file == INVALID_HANDLE_VALUE) {
+    DWORD error = GetLastError();
+    return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
+  }
+  DWORD read = 0;
+  bool whole = ReadFile(file, g_sectionBuffer, kSectionBufferSize, &read,
+                        NULL) != FALSE &&
+               read < kSectionBufferSize;
+  CloseHandle(file);
+  return !whole || HoldsScheduleHeader(g_sectionBuffer, read);
+}
+
 // Adds the line key=value at the end of the [rename] section of wininit.ini.
 // Windows 9x carries out every line of that section, duplicates included,
 // so the section is rewritten whole with the new line appended rather than
@@ -102,6 +146,7 @@ bool AppendScheduleEntry(const char* key, const char* value) {
         error != ERROR_PATH_NOT_FOUND) {
       return false;
     }
+    if (ScheduleSectionMayBeUnread(scheduleFile)) return false;
   }
   // A section that fills the buffer comes back cut, with size - 2.
   if (used >= kSectionBufferSize - 2) return false;

@@ -446,6 +446,63 @@ TEST_P(DeferredRemovalTest, SectionThatCannotBeReadIsLeftAlone) {
   }
 }
 
+// The 9x line's profile read can also fail without an error code, giving
+// what an empty or missing section gives; then the file itself decides:
+// when it may hold a [rename] section, it is left alone.
+TEST_P(DeferredRemovalTest,
+       EmptyReadOfAFileThatMayHoldTheSectionWritesNothing) {
+  struct Case {
+    const char* what;
+    std::string wininit;  // "" for no file
+    bool failsSilently;   // the profile read comes back empty, error 0
+    bool heldOpen;
+    bool written;
+  } cases[] = {
+      {"entries behind a silent failure", RenameSection({"NUL=C:\\OLD.EXE"}),
+       true, false, false},
+      {"a header in other letters", "[ RENAME ]\r\nNUL=C:\\OLD.EXE\r\n", true,
+       false, false},
+      {"a header after another section",
+       "[Options]\r\nA=1\r\n[Rename]\r\nC:\\A.EXE=C:\\B.EXE\r\n", true, false,
+       false},
+      {"a file held by another program", RenameSection({"NUL=C:\\OLD.EXE"}),
+       true, true, false},
+      {"a file too large to read whole",
+       "[Options]\r\nA=" + std::string(40000, 'x') + "\r\n", true, false,
+       false},
+      {"another section only", "[Options]\r\nA=1\r\n", false, false, true},
+      {"another section only, silent failure", "[Options]\r\nA=1\r\n", true,
+       false, true},
+      {"a similar name", "[renamed]\r\nA=1\r\n[rename\r\n", true, false, true},
+      {"no file", "", true, false, true},
+  };
+  const std::string entry = "NUL=C:\\worm.exe";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    sim::Reset(GetParam());
+    if (!c.wininit.empty()) sim::PutFile(WininitPath(), c.wininit);
+    HANDLE holder = c.heldOpen ? HoldOpen(WininitPath()) : NULL;
+    sim::PutFile("C:\\worm.exe", "MZ");
+    sim::FailCall("DeleteFileA", ERROR_SHARING_VIOLATION);
+    if (c.failsSilently) {
+      sim::FailCall("GetPrivateProfileSectionA", ERROR_SUCCESS);
+    }
+
+    RemovalResult result = DeleteOrDefer("C:\\worm.exe");
+    if (holder != NULL) CloseHandle(holder);
+
+    if (c.written) {
+      EXPECT_NE(std::string::npos, Wininit().find(entry + "\r\n"));
+      EXPECT_EQ(0u, Wininit().find(c.wininit));
+    } else {
+      EXPECT_EQ(c.wininit, Wininit());
+    }
+    EXPECT_EQ(
+        c.written || IsNt() ? RemovalResult::Deferred : RemovalResult::Failed,
+        result);
+  }
+}
+
 TEST_P(DeferredRemovalTest, SectionTooLargeToReadWholeIsLeftAlone) {
   std::string existing = "[rename]\r\nNUL=" + std::string(40000, 'x') + "\r\n";
   sim::PutFile(WininitPath(), existing);
@@ -460,9 +517,10 @@ TEST_P(DeferredRemovalTest, SectionTooLargeToReadWholeIsLeftAlone) {
 }
 
 TEST_P(DeferredRemovalTest, SectionBufferExactFitAndOneOver) {
-  // The section is read into 32 KiB; the existing line of n characters takes
-  // n + 1, the new "NUL=C:\worm.exe" line 16 and the list's end 1.
-  const size_t kBuffer = 32 * 1024;
+  // The section is read into 32,767 bytes, the most that the 9x line's
+  // profile functions take; the existing line of n characters takes n + 1,
+  // the new "NUL=C:\worm.exe" line 16 and the list's end 1.
+  const size_t kBuffer = 32767;
   const std::string entry = "NUL=C:\\worm.exe";
   const size_t fitting = kBuffer - (entry.size() + 1) - 1 - 1;
   for (size_t lineLength : {fitting, fitting + 1}) {

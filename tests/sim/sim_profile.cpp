@@ -22,6 +22,8 @@ using namespace sim::files;
 
 namespace {
 
+const DWORD kWin9xMaxProfileBuffer = 32767;
+
 // A path without a directory names a file in the Windows directory.
 std::string ProfilePath(LPCSTR fileName) {
   std::string name = fileName;
@@ -306,6 +308,9 @@ DWORD WINAPI GetPrivateProfileSectionA(LPCSTR section, LPSTR buffer,
   if (bufferSize == 1) return 0;
   buffer[1] = '\0';
   if (section == NULL || fileName == NULL) return 0;
+  // The 9x line's profile functions take sizes of up to 32,767 bytes; a
+  // larger one reads nothing, and says nothing either.
+  if (!sim::internal::IsNt() && bufferSize > kWin9xMaxProfileBuffer) return 0;
   std::vector<std::string> lines;
   // As on Windows and Wine, a file that cannot be read reads as empty, with
   // the error of its opening (ERROR_FILE_NOT_FOUND when it is missing).
