@@ -5,16 +5,21 @@
 #include "primitives/deferred_removal.h"
 #include "primitives/file_type_repair.h"
 #include "primitives/key_purge.h"
+#include "primitives/registry_text.h"
 #include "report/report.h"
 #include "report/texts.h"
 
 namespace {
 
+// The worm's own file type, its mark; it points every extension it takes
+// over at it.
 const char kMarkerType[] = "rnjfile";
 
 // Where the worm always puts itself, whatever the actual Windows directory.
 const char kWormFile[] = "c:\\windows\\sysrnj.exe";
 
+// Each only where the worm took the extension over: on a machine where
+// another program links it elsewhere, that link stays.
 enum RepairOperation {
   LinkToType,  // RepairAssociation(Names, Types)
   ClearLink,   // ClearTypeDefault(Names)
@@ -51,13 +56,15 @@ void ApplyRepairTable() {
   for (const RepairRow& row : kRepairTable) {
     switch (row.Operation) {
       case LinkToType:
-        RepairAssociation(row.Names, row.Types);
+        RepairAssociation(row.Names, row.Types, kMarkerType);
         break;
       case ClearLink:
-        ClearTypeDefault(row.Names);
+        ClearTypeDefault(row.Names, kMarkerType);
         break;
       case DeleteKey:
-        RegDeleteKeyA(HKEY_CLASSES_ROOT, row.Names);
+        if (IsTakenBy(row.Names, kMarkerType)) {
+          RegDeleteKeyA(HKEY_CLASSES_ROOT, row.Names);
+        }
         break;
     }
   }
@@ -66,7 +73,11 @@ void ApplyRepairTable() {
 }  // namespace
 
 bool CleanBleBla(RunState& run) {
-  if (!OpenAndPurgeMarker(HKEY_CLASSES_ROOT, kMarkerType)) return true;
+  HKEY marker;
+  if (!OpenKeyForChange(HKEY_CLASSES_ROOT, kMarkerType, marker)) return true;
+  // Emptied first: on the NT line a mark with subkeys would stay.
+  PurgeKey(marker);
+  RegCloseKey(marker);
   RegDeleteKeyA(HKEY_CLASSES_ROOT, kMarkerType);
 
   ApplyRepairTable();

@@ -30,14 +30,26 @@ void DeleteMarker(const NavidadVariant& variant) {
   }
 }
 
+// Whether `path` is a full path on a drive whose file is the variant's
+// program. The worm writes the name in letters of its own choosing
+// (C:\Windows\System\Winsvrc.Exe).
+bool NamesWormProgram(const NavidadVariant& variant, const char* path) {
+  char letter = static_cast<char>(path[0] | 0x20);
+  return letter >= 'a' && letter <= 'z' && path[1] == ':' && path[2] == '\\' &&
+         SameName(path + FileNameOffset(path), variant.WormFileName + 1);
+}
+
 // The worm's autostart value names its program; the value goes either way.
-void TakeAutostartPath(PathBuffer& wormPath) {
+// Another worm (LoveLetter) writes a value of the same name for a program
+// of its own: a value that does not name this variant's program is not
+// taken for it, so that no other file is deleted in its place.
+void TakeAutostartPath(const NavidadVariant& variant, PathBuffer& wormPath) {
   HKEY run;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRunKey, 0, KEY_READ | KEY_WRITE,
-                    &run) != ERROR_SUCCESS) {
-    return;
+  if (!OpenKeyForChange(HKEY_LOCAL_MACHINE, kRunKey, run)) return;
+  if (!ReadRegistryString(run, kAutostartValue, wormPath) ||
+      !NamesWormProgram(variant, wormPath)) {
+    wormPath[0] = '\0';
   }
-  ReadRegistryText(run, kAutostartValue, wormPath);
   RegDeleteValueA(run, kAutostartValue);
   RegCloseKey(run);
 }
@@ -89,12 +101,15 @@ const NavidadVariant kNavidadVariants[kNavidadVariantCount] = {
 };
 
 void CleanNavidadVariant(const NavidadVariant& variant, RunState& run) {
-  // The marker may hold subkeys: it is purged before its deletion.
-  if (!OpenAndPurgeMarker(HKEY_CURRENT_USER, variant.MarkerKey)) return;
+  HKEY marker;
+  if (!OpenKeyForChange(HKEY_CURRENT_USER, variant.MarkerKey, marker)) return;
+  // Emptied first: on the NT line a mark with subkeys would stay.
+  PurgeKey(marker);
+  RegCloseKey(marker);
   DeleteMarker(variant);
 
   PathBuffer wormPath = "";
-  TakeAutostartPath(wormPath);
+  TakeAutostartPath(variant, wormPath);
   RestoreOpenCommand(variant, wormPath);
   if (wormPath[0] != '\0') RemoveWormFile(variant, wormPath, run);
 

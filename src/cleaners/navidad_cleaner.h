@@ -11,7 +11,8 @@ struct NavidadVariant {
   const char* MarkerKey;
   // The marker's own name below HKEY_CURRENT_USER\Software.
   const char* SoftwareSubkey;
-  // Looked for, with case, in a hijacked open command.
+  // The worm's program, with the backslash before it: looked for, with case,
+  // in a hijacked open command; the file that the autostart value must name.
   const char* WormFileName;
   // Whether the file to delete is the worm path with its extension replaced
   // by "vxd" rather than the worm path itself.

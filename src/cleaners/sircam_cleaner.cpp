@@ -58,8 +58,7 @@ const REGSAM kReadWrite = KEY_READ | KEY_WRITE;
 // in case a variant wrote it that way.
 void RemoveServiceEntry() {
   HKEY runServices;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRunServicesKey, 0, kReadWrite,
-                    &runServices) != ERROR_SUCCESS) {
+  if (!OpenKeyForChange(HKEY_LOCAL_MACHINE, kRunServicesKey, runServices)) {
     return;
   }
   RegDeleteValueA(runServices, kServiceEntry);
@@ -102,36 +101,10 @@ struct StartupCopies {
   DWORD count;
 };
 
-// Whether two paths name the same file to Windows, which ignores the case of
-// letters. Only ASCII letters are folded, and a double-byte character is
-// compared byte for byte: a folder spelt once more in other letters is just
-// looked into again, which finds the copy gone, or defers or names it again.
-bool SamePath(const char* first, const char* second) {
-  for (size_t i = 0;; ++i) {
-    char a = first[i];
-    char b = second[i];
-    if (a >= 'a' && a <= 'z') a = static_cast<char>(a - 'a' + 'A');
-    if (b >= 'a' && b <= 'z') b = static_cast<char>(b - 'a' + 'A');
-    if (a != b) return false;
-    if (a == '\0') return true;
-    if (IsDBCSLeadByte(static_cast<BYTE>(a))) {
-      ++i;
-      if (first[i] != second[i]) return false;
-      if (first[i] == '\0') return true;
-    }
-  }
-}
-
 // A folder is only what a text value names: data of another type, read as
 // text, could name any place.
 bool ReadFolder(HKEY key, const char* valueName, PathBuffer& folder) {
-  DWORD type = REG_NONE;
-  if (RegQueryValueExA(key, valueName, NULL, &type, NULL, NULL) !=
-          ERROR_SUCCESS ||
-      (type != REG_SZ && type != REG_EXPAND_SZ)) {
-    return false;
-  }
-  return ReadRegistryText(key, valueName, folder) && folder[0] != '\0';
+  return ReadRegistryString(key, valueName, folder) && folder[0] != '\0';
 }
 
 void DeleteStartupCopyOnce(const char* folder, StartupCopies& looked,
@@ -139,7 +112,10 @@ void DeleteStartupCopyOnce(const char* folder, StartupCopies& looked,
   PathBuffer path = "";
   if (!JoinPath(folder, kStartupCopy, path)) return;
   for (DWORD i = 0; i < looked.count; ++i) {
-    if (SamePath(looked.paths[i], path)) return;
+    // A folder spelt once more in other letters of a double-byte code page
+    // is just looked into again, which finds the copy gone, or defers or
+    // names it again.
+    if (SameName(looked.paths[i], path)) return;
   }
   const DWORD room = sizeof looked.paths / sizeof looked.paths[0];
   if (looked.count < room && CopyText(path, looked.paths[looked.count])) {
@@ -233,7 +209,11 @@ void RestoreSystemProgram(const char* drive, RunState& run) {
 }  // namespace
 
 bool CleanSircam(RunState& run) {
-  if (!OpenAndPurgeMarker(HKEY_LOCAL_MACHINE, kMarkerKey)) return true;
+  HKEY marker;
+  if (!OpenKeyForChange(HKEY_LOCAL_MACHINE, kMarkerKey, marker)) return true;
+  // Emptied first: on the NT line a mark with subkeys would stay.
+  PurgeKey(marker);
+  RegCloseKey(marker);
   RegDeleteKeyA(HKEY_LOCAL_MACHINE, kMarkerKey);
   RemoveServiceEntry();
   RestoreOpenCommand();

@@ -34,19 +34,23 @@ bool NextListItem(const char*& cursor, size_t maxLength, PathBuffer& item) {
   return false;
 }
 
-void WriteDefaultIfKeyExists(const char* name, const char* text) {
+bool DefaultIs(HKEY key, const char* text) {
+  PathBuffer current;
+  return ReadRegistryString(key, "", current) && SameName(current, text);
+}
+
+void WriteDefaultIfTaken(const char* name, const char* text,
+                         const char* takenType) {
   HKEY key;
-  if (RegOpenKeyExA(HKEY_CLASSES_ROOT, name, 0, KEY_READ | KEY_WRITE, &key) !=
-      ERROR_SUCCESS) {
-    return;
-  }
-  WriteDefaultText(key, text);
+  if (!OpenKeyForChange(HKEY_CLASSES_ROOT, name, key)) return;
+  if (DefaultIs(key, takenType)) WriteDefaultText(key, text);
   RegCloseKey(key);
 }
 
 }  // namespace
 
-void RepairAssociation(const char* extensions, const char* types) {
+void RepairAssociation(const char* extensions, const char* types,
+                       const char* takenType) {
   PathBuffer chosenType;
   chosenType[0] = '\0';
   PathBuffer type;
@@ -66,18 +70,28 @@ void RepairAssociation(const char* extensions, const char* types) {
   PathBuffer extension;
   for (const char* cursor = extensions;
        NextListItem(cursor, kMaxExtensionLength, extension);) {
-    WriteDefaultIfKeyExists(extension, chosenType);
+    WriteDefaultIfTaken(extension, chosenType, takenType);
   }
 }
 
-void ClearTypeDefault(const char* name) {
+void ClearTypeDefault(const char* name, const char* takenType) {
   if (name[0] == '\0') return;
-  WriteDefaultIfKeyExists(name, "");
+  WriteDefaultIfTaken(name, "", takenType);
+}
+
+bool IsTakenBy(const char* name, const char* takenType) {
+  HKEY key;
+  if (name[0] == '\0' || RegOpenKeyExA(HKEY_CLASSES_ROOT, name, 0, KEY_READ,
+                                       &key) != ERROR_SUCCESS) {
+    return false;
+  }
+  bool taken = DefaultIs(key, takenType);
+  RegCloseKey(key);
+  return taken;
 }
 
 bool OpenExecutableOpenCommand(HKEY& key) {
-  return RegOpenKeyExA(HKEY_CLASSES_ROOT, kExecutableOpenCommandKey, 0,
-                       KEY_READ | KEY_WRITE, &key) == ERROR_SUCCESS;
+  return OpenKeyForChange(HKEY_CLASSES_ROOT, kExecutableOpenCommandKey, key);
 }
 
 void ResetOpenCommand(HKEY key) {

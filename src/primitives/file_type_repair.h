@@ -10,15 +10,26 @@ extern const char kStandardOpenCommand[];
 // Below HKEY_CLASSES_ROOT.
 extern const char kExecutableOpenCommandKey[];
 
-// `extensions` and `types` are semicolon lists (".jpg;.jpeg;", every item
-// followed by ';'). Links each existing extension to the first type of
-// `types` that exists, or empties its link when none does. Extensions that
-// do not exist are not created.
-void RepairAssociation(const char* extensions, const char* types);
+// A worm takes an extension over by pointing its default value at a file
+// type of the worm's own, `takenType`; only an extension whose default value
+// is that text (letters compared without case) is changed, so that one that
+// another program or the user links elsewhere keeps its link.
 
-// Empties the default value of HKEY_CLASSES_ROOT\<name> if the key exists.
-// An empty name names no key (not the root itself).
-void ClearTypeDefault(const char* name);
+// `extensions` and `types` are semicolon lists (".jpg;.jpeg;", every item
+// followed by ';'). Links each existing extension taken by `takenType` to the
+// first type of `types` that exists, or empties its link when none does.
+// Extensions that do not exist are not created.
+void RepairAssociation(const char* extensions, const char* types,
+                       const char* takenType);
+
+// Empties the default value of HKEY_CLASSES_ROOT\<name> if the key exists
+// and is taken by `takenType`. An empty name names no key (not the root
+// itself).
+void ClearTypeDefault(const char* name, const char* takenType);
+
+// Whether HKEY_CLASSES_ROOT\<name> exists with `takenType` as its default
+// value (text of a string type; letters compared without case).
+bool IsTakenBy(const char* name, const char* takenType);
 
 // Opens kExecutableOpenCommandKey with KEY_READ | KEY_WRITE. False when it
 // cannot be opened.

@@ -62,14 +62,3 @@ bool PurgeKey(HKEY key) {
   }
   return true;
 }
-
-bool OpenAndPurgeMarker(HKEY root, const char* path) {
-  HKEY marker;
-  if (RegOpenKeyExA(root, path, 0, KEY_READ | KEY_WRITE, &marker) !=
-      ERROR_SUCCESS) {
-    return false;
-  }
-  PurgeKey(marker);
-  RegCloseKey(marker);
-  return true;
-}

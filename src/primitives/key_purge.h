@@ -11,12 +11,4 @@
 // then stays deleted.
 bool PurgeKey(HKEY key);
 
-// The first step of every cleaner: opens the worm's marker key `path` below
-// `root` with KEY_READ | KEY_WRITE, purges it and closes it, so that the
-// caller can delete it (the NT line refuses to delete a key that still has
-// subkeys: left in place, the mark would make every later run find the worm
-// again). False, with nothing done, when the key cannot be opened: the worm
-// is taken as absent.
-bool OpenAndPurgeMarker(HKEY root, const char* path);
-
 #endif  // WORMSWEEP_PRIMITIVES_KEY_PURGE_H_

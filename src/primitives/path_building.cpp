@@ -101,6 +101,21 @@ size_t FileNameOffset(const char* path) {
   return offset;
 }
 
+bool SameName(const char* first, const char* second) {
+  for (size_t i = 0;; ++i) {
+    char a = first[i];
+    char b = second[i];
+    if (a >= 'a' && a <= 'z') a = static_cast<char>(a - 'a' + 'A');
+    if (b >= 'a' && b <= 'z') b = static_cast<char>(b - 'a' + 'A');
+    if (a != b) return false;
+    if (a == '\0') return true;
+    if (CharacterLength(first + i) == 2) {
+      ++i;
+      if (first[i] != second[i]) return false;
+    }
+  }
+}
+
 bool WithExtension(const char* path, const char* ext, PathBuffer& result) {
   PathBuffer drive;
   DriveOf(path, drive);

@@ -29,14 +29,20 @@ void DriveOf(const char* path, PathBuffer& result);
 // ('\\' or '/'), or 0 when it has none.
 size_t FileNameOffset(const char* path);
 
+// Whether two names (paths, file names, registry names) are the same to
+// Windows, which ignores the case of letters. Only ASCII letters are folded,
+// and a double-byte character is compared byte for byte: a name spelt once
+// more in other letters is then taken for another.
+bool SameName(const char* first, const char* second);
+
 // `path` with its extension replaced by `ext` (a leading '.' in `ext` is
 // optional; an empty `ext` drops the extension). Both separators are
 // recognised in `path`; only the backslash is written. False also when the
 // directory or the base name is longer than 255 characters.
 //
-// JoinPath, DriveOf, FileNameOffset and WithExtension read a lead byte of a
-// double-byte code page together with the byte after it, so that byte is
-// never taken for a separator, a colon or a dot.
+// JoinPath, DriveOf, FileNameOffset, SameName and WithExtension read a lead
+// byte of a double-byte code page together with the byte after it, so that byte
+// is never taken for a separator, a colon or a dot.
 bool WithExtension(const char* path, const char* ext, PathBuffer& result);
 
 #endif  // WORMSWEEP_PRIMITIVES_PATH_BUILDING_H_

@@ -2,12 +2,16 @@
 
 #include <string.h>
 
-bool ReadRegistryText(HKEY key, const char* valueName, PathBuffer& text) {
+namespace {
+
+// `type` NULL when the type does not matter.
+bool ReadText(HKEY key, const char* valueName, DWORD* type, PathBuffer& text) {
   DWORD size = MAX_PATH;
-  if (RegQueryValueExA(key, valueName, NULL, NULL,
+  if (RegQueryValueExA(key, valueName, NULL, type,
                        reinterpret_cast<LPBYTE>(text),
                        &size) != ERROR_SUCCESS ||
-      size > MAX_PATH) {
+      size > MAX_PATH ||
+      (type != NULL && *type != REG_SZ && *type != REG_EXPAND_SZ)) {
     text[0] = '\0';
     return false;
   }
@@ -19,6 +23,22 @@ bool ReadRegistryText(HKEY key, const char* valueName, PathBuffer& text) {
   }
   text[size] = '\0';
   return true;
+}
+
+}  // namespace
+
+bool OpenKeyForChange(HKEY root, const char* path, HKEY& key) {
+  return RegOpenKeyExA(root, path, 0, KEY_READ | KEY_WRITE, &key) ==
+         ERROR_SUCCESS;
+}
+
+bool ReadRegistryText(HKEY key, const char* valueName, PathBuffer& text) {
+  return ReadText(key, valueName, NULL, text);
+}
+
+bool ReadRegistryString(HKEY key, const char* valueName, PathBuffer& text) {
+  DWORD type = REG_NONE;
+  return ReadText(key, valueName, &type, text);
 }
 
 bool WriteDefaultText(HKEY key, const char* text) {

@@ -144,14 +144,14 @@ TEST_P(NavidadCleanerTest, ResultBRunsIntoTheDownloadAdvice) {
 TEST_P(NavidadCleanerTest, RunValueWinsOverTheOpenCommand) {
   sim::CreateKey(HKEY_CURRENT_USER, "Software\\Navidad");
   sim::SetStringValue(HKEY_LOCAL_MACHINE, scene::kRunKey, kAutostart,
-                      "C:\\WORM\\svc.exe");
+                      "C:\\WORM\\winsvrc.exe");
   scene::SetOpenCommand("C:\\WINDOWS\\SYSTEM\\winsvrc.exe \"%1\" %*");
-  sim::PutFile("C:\\WORM\\svc.vxd", "worm");
+  sim::PutFile("C:\\WORM\\winsvrc.vxd", "worm");
   sim::PutFile("C:\\WINDOWS\\SYSTEM\\winsvrc.vxd", "worm");
 
   CleanNavidadVariant(Navidad(), run_);
 
-  EXPECT_FALSE(sim::FileExists("C:\\WORM\\svc.vxd"));
+  EXPECT_FALSE(sim::FileExists("C:\\WORM\\winsvrc.vxd"));
   EXPECT_TRUE(sim::FileExists("C:\\WINDOWS\\SYSTEM\\winsvrc.vxd"));
   EXPECT_FALSE(
       sim::ValueExists(HKEY_LOCAL_MACHINE, scene::kRunKey, kAutostart));
@@ -233,19 +233,68 @@ TEST_P(NavidadCleanerTest, MissingWormFileIsReportedByName) {
             sim::ConsoleOutput());
 }
 
-TEST_P(NavidadCleanerTest, WormPathWithoutRoomForTheNewExtensionIsReported) {
-  // 258 characters without an extension: with ".vxd" it would not fit.
-  std::string wormPath = "C:\\" + std::string(255, 'w');
-  sim::CreateKey(HKEY_CURRENT_USER, "Software\\Navidad");
-  sim::SetStringValue(HKEY_LOCAL_MACHINE, scene::kRunKey, kAutostart, wormPath);
-  int deletionsBefore = sim::CallCount("DeleteFileA");
+// The Run value is the worm's program only when it is text naming, by its
+// full path, a file of the variant's name: another worm (LoveLetter) writes
+// a value of the same name for a program of its own. Otherwise the open
+// command is looked at, as without the value.
+TEST_P(NavidadCleanerTest, RunValueIsTakenOnlyWhenItNamesTheProgram) {
+  struct Case {
+    const char* what;
+    int variant;
+    DWORD type;
+    std::string value;
+    const char* kept;
+    const char* deleted;
+  } cases[] = {
+      {"LoveLetter's program", 2, REG_SZ, "C:\\WINDOWS\\SYSTEM\\WinFAT32.exe",
+       "C:\\WINDOWS\\SYSTEM\\WinFAT32.exe", "C:\\CMD\\wintask.exe"},
+      {"LoveLetter's program, as vxd", 0, REG_SZ,
+       "C:\\WINDOWS\\SYSTEM\\WinFAT32.exe", "C:\\WINDOWS\\SYSTEM\\WinFAT32.vxd",
+       "C:\\CMD\\winsvrc.vxd"},
+      {"binary data", 2, REG_BINARY, "C:\\WINDOWS\\notepad.exe",
+       "C:\\WINDOWS\\notepad.exe", "C:\\CMD\\wintask.exe"},
+      {"binary data naming the program", 2, REG_BINARY,
+       "C:\\WINDOWS\\wintask.exe", "C:\\WINDOWS\\wintask.exe",
+       "C:\\CMD\\wintask.exe"},
+      {"no drive", 0, REG_SZ, "\\WINDOWS\\winsvrc.exe",
+       "C:\\WINDOWS\\winsvrc.vxd", "C:\\CMD\\winsvrc.vxd"},
+      {"relative to the drive", 0, REG_SZ, "C:winsvrc.exe", "C:\\winsvrc.vxd",
+       "C:\\CMD\\winsvrc.vxd"},
+      {"a longer name", 2, REG_SZ, "C:\\WINDOWS\\mywintask.exe",
+       "C:\\WINDOWS\\mywintask.exe", "C:\\CMD\\wintask.exe"},
+      {"a name with arguments", 1, REG_SZ, "C:\\WINDOWS\\winfile.exe /s",
+       "C:\\WINDOWS\\winfile.vxd", "C:\\CMD\\winfile.vxd"},
+      {"too long for the buffer", 0, REG_SZ, "C:\\" + std::string(260, 'w'),
+       "C:\\WINDOWS\\SYSTEM\\winsvrc.vxd", "C:\\CMD\\winsvrc.vxd"},
+      {"the worm's own spelling", 0, REG_SZ, "C:\\Windows\\System\\Winsvrc.Exe",
+       "C:\\CMD\\winsvrc.vxd", "C:\\WINDOWS\\SYSTEM\\Winsvrc.vxd"},
+      {"expandable text, lower-case drive", 1, REG_EXPAND_SZ, "c:\\winfile.exe",
+       "C:\\CMD\\winfile.vxd", "C:\\winfile.vxd"},
+      {"the program itself", 2, REG_SZ, "C:\\WINDOWS\\WINTASK.EXE",
+       "C:\\CMD\\wintask.exe", "C:\\WINDOWS\\wintask.exe"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    SetUp();
+    run_ = RunState{true, false};
+    const NavidadVariant& variant = kNavidadVariants[c.variant];
+    sim::CreateKey(HKEY_CURRENT_USER, variant.MarkerKey);
+    sim::SetRawValue(HKEY_LOCAL_MACHINE, scene::kRunKey, kAutostart, c.type,
+                     c.value);
+    scene::SetOpenCommand(std::string("C:\\CMD") + variant.WormFileName +
+                          " \"%1\" %*");
+    sim::PutFile(c.kept, "kept");
+    sim::PutFile(c.deleted, "worm");
 
-  CleanNavidadVariant(Navidad(), run_);
+    CleanNavidadVariant(variant, run_);
 
-  EXPECT_EQ(deletionsBefore, sim::CallCount("DeleteFileA"));
-  EXPECT_EQ(
-      scene::CannotDeleteText(wormPath) + kNavidadResultA + kDownloadAdvice,
-      sim::ConsoleOutput());
+    EXPECT_TRUE(sim::FileExists(c.kept));
+    EXPECT_FALSE(sim::FileExists(c.deleted));
+    EXPECT_FALSE(
+        sim::ValueExists(HKEY_LOCAL_MACHINE, scene::kRunKey, kAutostart));
+    EXPECT_EQ(std::string(variant.ResultText) + kDownloadAdvice,
+              sim::ConsoleOutput());
+  }
 }
 
 TEST_P(NavidadCleanerTest, LockedWormFileIsDeferredWithRestartAdvice) {

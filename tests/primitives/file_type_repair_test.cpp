@@ -32,7 +32,7 @@ TEST_P(FileTypeRepairTest, ExtensionGetsTheFirstTypeThatExists) {
   sim::SetStringValue(HKEY_CLASSES_ROOT, ".arj", "", "wormtype");
   sim::CreateKey(HKEY_CLASSES_ROOT, "winzip");
 
-  RepairAssociation(".arj;", "archivefile;winzip;");
+  RepairAssociation(".arj;", "archivefile;winzip;", "wormtype");
 
   EXPECT_EQ(Written("winzip"), Default(".arj"));
   EXPECT_FALSE(sim::KeyExists(HKEY_CLASSES_ROOT, "archivefile"));
@@ -44,7 +44,7 @@ TEST_P(FileTypeRepairTest, TypeTheUserCannotChangeIsStillFound) {
   sim::SetStringValue(HKEY_CLASSES_ROOT, ".zip", "", "wormtype");
   sim::MakeKeyReadOnlyForUser(HKEY_CLASSES_ROOT, "winzip");
 
-  RepairAssociation(".zip;", "winzip;");
+  RepairAssociation(".zip;", "winzip;", "wormtype");
 
   EXPECT_EQ(Written("winzip"), Default(".zip"));
 }
@@ -55,7 +55,7 @@ TEST_P(FileTypeRepairTest, EarlierTypeIsPreferred) {
   sim::CreateKey(HKEY_CLASSES_ROOT, "jpegfile");
   sim::CreateKey(HKEY_CLASSES_ROOT, "pjpegfile");
 
-  RepairAssociation(".jpg;.jpeg;.jpe;", "jpegfile;pjpegfile;");
+  RepairAssociation(".jpg;.jpeg;.jpe;", "jpegfile;pjpegfile;", "wormtype");
 
   EXPECT_EQ(Written("jpegfile"), Default(".jpg"));
   EXPECT_EQ(Written("jpegfile"), Default(".jpeg"));
@@ -68,7 +68,7 @@ TEST_P(FileTypeRepairTest, WithoutAnyTypeTheExtensionsAreEmptied) {
   sim::SetStringValue(HKEY_CLASSES_ROOT, ".mp", "", "untouched");
   std::string mp = Default(".mp");
 
-  RepairAssociation(".mpg;.mpeg;.mp2;", "mpegfile;");
+  RepairAssociation(".mpg;.mpeg;.mp2;", "mpegfile;", "wormtype");
 
   EXPECT_EQ(Written(""), Default(".mpg"));
   EXPECT_EQ(Written(""), Default(".mp2"));
@@ -81,8 +81,8 @@ TEST_P(FileTypeRepairTest, EmptyListsChangeNothing) {
   sim::CreateKey(HKEY_CLASSES_ROOT, "winzip");
   std::string before = sim::RegistryDump();
 
-  RepairAssociation("", "winzip;");
-  RepairAssociation(";;", "winzip;");
+  RepairAssociation("", "winzip;", "wormtype");
+  RepairAssociation(";;", "winzip;", "wormtype");
 
   EXPECT_EQ(before, sim::RegistryDump());
   EXPECT_EQ(0, sim::CallCount("RegSetValueExA"));
@@ -91,7 +91,7 @@ TEST_P(FileTypeRepairTest, EmptyListsChangeNothing) {
 TEST_P(FileTypeRepairTest, EmptyTypeItemIsNotTakenForTheRoot) {
   sim::SetStringValue(HKEY_CLASSES_ROOT, ".arj", "", "wormtype");
 
-  RepairAssociation(".arj;", ";");
+  RepairAssociation(".arj;", ";", "wormtype");
 
   EXPECT_EQ(Written(""), Default(".arj"));
 }
@@ -102,7 +102,7 @@ TEST_P(FileTypeRepairTest, ExtensionItemsOfMoreThanSevenCharactersAreSkipped) {
   sim::SetStringValue(HKEY_CLASSES_ROOT, ".abcdefg.x", "", "wormtype");
   sim::CreateKey(HKEY_CLASSES_ROOT, "goodtype");
 
-  RepairAssociation(".abcdefg.x;.abcdefg;.abcdef;", "goodtype;");
+  RepairAssociation(".abcdefg.x;.abcdefg;.abcdef;", "goodtype;", "wormtype");
 
   EXPECT_EQ(Written("goodtype"), Default(".abcdef"));
   EXPECT_EQ("wormtype", Default(".abcdefg").substr(0, 8));
@@ -113,7 +113,7 @@ TEST_P(FileTypeRepairTest, LastItemWithoutItsSemicolonStillCounts) {
   sim::SetStringValue(HKEY_CLASSES_ROOT, ".arj", "", "wormtype");
   sim::CreateKey(HKEY_CLASSES_ROOT, "winzip");
 
-  RepairAssociation(".arj", "archivefile;winzip");
+  RepairAssociation(".arj", "archivefile;winzip", "wormtype");
 
   EXPECT_EQ(Written("winzip"), Default(".arj"));
 }
@@ -125,26 +125,71 @@ TEST_P(FileTypeRepairTest, ExtensionThatCannotBeOpenedIsPassedOver) {
   // The type's open is the first, the first extension's the second.
   sim::FailCall("RegOpenKeyExA", ERROR_ACCESS_DENIED, 2);
 
-  RepairAssociation(".jpg;.jpeg;", "jpegfile;");
+  RepairAssociation(".jpg;.jpeg;", "jpegfile;", "wormtype");
 
   EXPECT_EQ("wormtype", Default(".jpg").substr(0, 8));
   EXPECT_EQ(Written("jpegfile"), Default(".jpeg"));
 }
 
-TEST_P(FileTypeRepairTest, ClearTypeDefaultEmptiesAnExistingKeyOnly) {
+// Only what the worm took over is given back: an extension linked
+// elsewhere, by another program or the user, keeps its link.
+TEST_P(FileTypeRepairTest, OnlyExtensionsTakenByTheWormTypeChange) {
+  struct Case {
+    const char* extension;
+    std::string before;
+    DWORD type;
+    bool taken;
+  } cases[] = {
+      {".zip", "wormtype", REG_SZ, true},
+      {".rar", "WormType", REG_SZ, true},
+      {".arj", "WORMTYPE", REG_EXPAND_SZ, true},
+      {".lzh", std::string("wormtype\0", 9), REG_SZ, true},
+      {".cab", "CompressedFolder", REG_SZ, false},
+      {".ace", "", REG_SZ, false},
+      {".tar", "wormtypes", REG_SZ, false},
+      {".tgz", "wormtyp", REG_SZ, false},
+      {".gz", std::string("wormtype\0", 9), REG_BINARY, false},
+  };
+  sim::CreateKey(HKEY_CLASSES_ROOT, "archiver");
+  std::string extensions;
+  for (const Case& c : cases) {
+    sim::SetRawValue(HKEY_CLASSES_ROOT, c.extension, "", c.type, c.before);
+    extensions += std::string(c.extension) + ";";
+    EXPECT_EQ(c.taken, IsTakenBy(c.extension, "wormtype")) << c.extension;
+  }
+  sim::CreateKey(HKEY_CLASSES_ROOT, ".none");
+  EXPECT_FALSE(IsTakenBy(".none", "wormtype"));
+  EXPECT_FALSE(IsTakenBy(".missing", "wormtype"));
+  EXPECT_FALSE(IsTakenBy("", ""));
+
+  RepairAssociation(extensions.c_str(), "archiver;", "wormtype");
+
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.taken ? Written("archiver") : c.before, Default(c.extension))
+        << c.extension;
+  }
+  EXPECT_FALSE(sim::ValueExists(HKEY_CLASSES_ROOT, ".none", ""));
+}
+
+TEST_P(FileTypeRepairTest, ClearTypeDefaultEmptiesATakenKeyOnly) {
   sim::SetStringValue(HKEY_CLASSES_ROOT, ".wmf", "", "wormtype");
   sim::SetStringValue(HKEY_CLASSES_ROOT, ".wmf", "other", "kept");
 
-  ClearTypeDefault(".wmf");
-  ClearTypeDefault(".vqf");
+  sim::SetStringValue(HKEY_CLASSES_ROOT, ".emf", "", "emffile");
+  std::string emf = Default(".emf");
+
+  ClearTypeDefault(".wmf", "wormtype");
+  ClearTypeDefault(".vqf", "wormtype");
+  ClearTypeDefault(".emf", "wormtype");
 
   EXPECT_EQ(Written(""), Default(".wmf"));
   EXPECT_EQ("kept",
             sim::ValueData(HKEY_CLASSES_ROOT, ".wmf", "other").substr(0, 4));
   EXPECT_FALSE(sim::KeyExists(HKEY_CLASSES_ROOT, ".vqf"));
+  EXPECT_EQ(emf, Default(".emf"));
 
   std::string before = sim::RegistryDump();
-  ClearTypeDefault("");
+  ClearTypeDefault("", "wormtype");
   EXPECT_EQ(before, sim::RegistryDump());
 }
 

@@ -212,29 +212,6 @@ TEST_P(KeyPurgeTest, SubkeyThatCannotBeOpenedIsStillDeleted) {
   }
 }
 
-TEST_P(KeyPurgeTest, MarkerIsOpenedForChangeEmptiedAndClosed) {
-  sim::SetStringValue(HKEY_CURRENT_USER, std::string(kMarker) + "\\Sub", "v",
-                      "1");
-
-  EXPECT_TRUE(OpenAndPurgeMarker(HKEY_CURRENT_USER, kMarker));
-
-  EXPECT_EQ(0, sim::OpenKeyCount());
-  DumpWithEmptyMarker();
-}
-
-TEST_P(KeyPurgeTest, MarkerThatCannotBeOpenedMeansNoWorm) {
-  EXPECT_FALSE(OpenAndPurgeMarker(HKEY_CURRENT_USER, kMarker));
-  EXPECT_FALSE(sim::KeyExists(HKEY_CURRENT_USER, kMarker)) << "not created";
-
-  // Present but refused for change: the worm is taken as absent too.
-  sim::SetStringValue(HKEY_CURRENT_USER, kMarker, "v", "1");
-  std::string before = sim::RegistryDump();
-  sim::FailCall("RegOpenKeyExA", ERROR_ACCESS_DENIED);
-  EXPECT_FALSE(OpenAndPurgeMarker(HKEY_CURRENT_USER, kMarker));
-  EXPECT_EQ(before, sim::RegistryDump());
-  EXPECT_EQ(0, sim::OpenKeyCount());
-}
-
 INSTANTIATE_TEST_SUITE_P(BothLines, KeyPurgeTest,
                          testing::Values(sim::Line::Nt, sim::Line::Win9x));
 

@@ -21,13 +21,14 @@ class RegistryTextTest : public testing::Test {
 
   // Reads the value named `name` of the test key with a result buffer full
   // of junk, so that a missing terminator shows.
-  bool Read(const char* name, std::string& text) {
+  bool Read(const char* name, std::string& text,
+            bool (*reader)(HKEY, const char*, PathBuffer&) = ReadRegistryText) {
     HKEY key;
     EXPECT_EQ(ERROR_SUCCESS,
               RegOpenKeyExA(HKEY_CURRENT_USER, kKey, 0, KEY_READ, &key));
     PathBuffer buffer;
     memset(buffer, '#', sizeof(buffer));
-    bool read = ReadRegistryText(key, name, buffer);
+    bool read = reader(key, name, buffer);
     RegCloseKey(key);
     EXPECT_NE(nullptr, memchr(buffer, '\0', sizeof(buffer)));
     text = buffer;
@@ -69,6 +70,7 @@ TEST_F(RegistryTextTest, ReadsTextsOfEveryKindAsTerminatedText) {
       {REG_EXPAND_SZ, "%SystemRoot%", "%SystemRoot%"},
       {REG_BINARY, "ab", "ab"},
       {REG_DWORD, std::string("\x01\0\0\0", 4), "\x01"},
+      {REG_MULTI_SZ, std::string("a\0b\0\0", 5), "a"},
       {REG_SZ, "", ""},
       {REG_SZ, std::string("first\0second", 12), "first"},
   };
@@ -77,7 +79,35 @@ TEST_F(RegistryTextTest, ReadsTextsOfEveryKindAsTerminatedText) {
     std::string text;
     EXPECT_TRUE(Read("v", text)) << c.text;
     EXPECT_EQ(c.text, text);
+
+    // Only the string types count as text where the type matters.
+    bool isString = c.type == REG_SZ || c.type == REG_EXPAND_SZ;
+    EXPECT_EQ(isString, Read("v", text, ReadRegistryString)) << c.text;
+    EXPECT_EQ(isString ? c.text : "", text);
   }
+  std::string text;
+  EXPECT_FALSE(Read("absent", text, ReadRegistryString));
+  sim::SetRawValue(HKEY_CURRENT_USER, kKey, "v", REG_SZ, std::string(260, 'c'));
+  EXPECT_FALSE(Read("v", text, ReadRegistryString));
+  EXPECT_EQ("", text);
+}
+
+// A key is opened for change only when it exists and the user may change
+// it; a missing one is not created.
+TEST_F(RegistryTextTest, OpensForChangeOnlyWhatExistsAndMayBeChanged) {
+  HKEY key;
+  ASSERT_TRUE(OpenKeyForChange(HKEY_CURRENT_USER, kKey, key));
+  EXPECT_EQ(ERROR_SUCCESS,
+            RegSetValueExA(key, "v", 0, REG_SZ,
+                           reinterpret_cast<const BYTE*>("1"), 2));
+  RegCloseKey(key);
+
+  EXPECT_FALSE(OpenKeyForChange(HKEY_CURRENT_USER, "Software\\Absent", key));
+  EXPECT_FALSE(sim::KeyExists(HKEY_CURRENT_USER, "Software\\Absent"));
+
+  sim::MakeKeyReadOnlyForUser(HKEY_CURRENT_USER, kKey);
+  EXPECT_FALSE(OpenKeyForChange(HKEY_CURRENT_USER, kKey, key));
+  EXPECT_EQ(0, sim::OpenKeyCount());
 }
 
 TEST_F(RegistryTextTest, DataThatFillsTheBufferNeedsItsNul) {
