@@ -92,24 +92,6 @@ TEST_F(RegistryTextTest, ReadsTextsOfEveryKindAsTerminatedText) {
   EXPECT_EQ("", text);
 }
 
-// A key is opened for change only when it exists and the user may change
-// it; a missing one is not created.
-TEST_F(RegistryTextTest, OpensForChangeOnlyWhatExistsAndMayBeChanged) {
-  HKEY key;
-  ASSERT_TRUE(OpenKeyForChange(HKEY_CURRENT_USER, kKey, key));
-  EXPECT_EQ(ERROR_SUCCESS,
-            RegSetValueExA(key, "v", 0, REG_SZ,
-                           reinterpret_cast<const BYTE*>("1"), 2));
-  RegCloseKey(key);
-
-  EXPECT_FALSE(OpenKeyForChange(HKEY_CURRENT_USER, "Software\\Absent", key));
-  EXPECT_FALSE(sim::KeyExists(HKEY_CURRENT_USER, "Software\\Absent"));
-
-  sim::MakeKeyReadOnlyForUser(HKEY_CURRENT_USER, kKey);
-  EXPECT_FALSE(OpenKeyForChange(HKEY_CURRENT_USER, kKey, key));
-  EXPECT_EQ(0, sim::OpenKeyCount());
-}
-
 TEST_F(RegistryTextTest, DataThatFillsTheBufferNeedsItsNul) {
   std::string text;
   // 259 bytes without a NUL: there is room to add one.
