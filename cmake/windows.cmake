@@ -97,6 +97,28 @@ add_custom_command(TARGET wormsweep POST_BUILD
 
 # The checks hold for the exe that is shipped; the 64-bit build runs none.
 if(WORMSWEEP_PRODUCT_BUILD)
+  # What the release zip tells the person at the infected PC: CR LF line
+  # ends, as Notepad needs.
+  set(WORMSWEEP_README_TXT ${CMAKE_BINARY_DIR}/README.txt)
+  configure_file(${CMAKE_SOURCE_DIR}/res/README.txt.in ${WORMSWEEP_README_TXT}
+    @ONLY NEWLINE_STYLE CRLF)
+
+  # The banner is written by hand; everything else takes the version from
+  # project(). The self-test asks for another version, which every place
+  # must then deny.
+  set(WORMSWEEP_VERSION_CHECK ${WORMSWEEP_BASH}
+    ${CMAKE_SOURCE_DIR}/tools/check_version.sh)
+  set(WORMSWEEP_VERSION_CHECK_FILES ${CMAKE_SOURCE_DIR}/src/report/texts.h
+    ${CMAKE_RC_COMPILER} $<TARGET_FILE:wormsweep> ${WORMSWEEP_README_TXT})
+  add_test(NAME version_check COMMAND ${WORMSWEEP_VERSION_CHECK}
+    ${PROJECT_VERSION} ${WORMSWEEP_VERSION_CHECK_FILES})
+  add_test(NAME version_check_self_test COMMAND ${WORMSWEEP_VERSION_CHECK}
+    ${PROJECT_VERSION}.9 ${WORMSWEEP_VERSION_CHECK_FILES})
+  set_tests_properties(version_check_self_test PROPERTIES
+    PASS_REGULAR_EXPRESSION "7 of 7 places disagree with version ")
+  set_tests_properties(version_check version_check_self_test PROPERTIES
+    LABELS build)
+
   set(WORMSWEEP_MAX_EXE_BYTES 32768)
   add_test(NAME exe_check
     COMMAND ${WORMSWEEP_BASH} ${CMAKE_SOURCE_DIR}/tools/check_exe.sh
