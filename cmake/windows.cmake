@@ -28,6 +28,18 @@ set(WORMSWEEP_WARNING_FLAGS -Wall -Wextra -Werror)
 
 # --- The product ------------------------------------------------------------
 
+# The version is written once, in project(): the exe's VERSIONINFO and
+# manifest, README.txt and the release zip's name all take it from there.
+# Windows wants four numbers ("1,1,0,0" in the rc, "1.1.0.0" in the manifest).
+string(REPLACE "." ";" WORMSWEEP_VERSION_PARTS "${PROJECT_VERSION}.0.0.0")
+list(SUBLIST WORMSWEEP_VERSION_PARTS 0 4 WORMSWEEP_VERSION_PARTS)
+string(JOIN "," WORMSWEEP_VERSION_NUMBERS ${WORMSWEEP_VERSION_PARTS})
+string(JOIN "." WORMSWEEP_VERSION_DOTTED ${WORMSWEEP_VERSION_PARTS})
+set(WORMSWEEP_RC ${CMAKE_BINARY_DIR}/res/wormsweep.rc)
+configure_file(${CMAKE_SOURCE_DIR}/res/wormsweep.rc.in ${WORMSWEEP_RC} @ONLY)
+configure_file(${CMAKE_SOURCE_DIR}/res/wormsweep.manifest.in
+  ${CMAKE_BINARY_DIR}/res/wormsweep.manifest @ONLY)
+
 file(GLOB WORMSWEEP_WIN32_SOURCES CONFIGURE_DEPENDS
   ${CMAKE_SOURCE_DIR}/src/platform/*_win32.cpp)
 
@@ -36,7 +48,7 @@ add_executable(wormsweep
   ${WORMSWEEP_LOGIC_SOURCES}
   ${WORMSWEEP_PLATFORM_COMMON_SOURCES}
   ${WORMSWEEP_WIN32_SOURCES}
-  ${CMAKE_SOURCE_DIR}/res/wormsweep.rc)
+  ${WORMSWEEP_RC})
 target_include_directories(wormsweep PRIVATE ${CMAKE_SOURCE_DIR}/src)
 
 # Small and self-contained: no C++ runtime DLLs, nothing the oldest targets
@@ -71,8 +83,8 @@ target_link_options(wormsweep PRIVATE
   -Wl,--major-subsystem-version,4
   -Wl,--minor-subsystem-version,0
   -Wl,--no-insert-timestamp)
-set_property(SOURCE ${CMAKE_SOURCE_DIR}/res/wormsweep.rc APPEND PROPERTY
-  OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/res/wormsweep.manifest)
+set_property(SOURCE ${WORMSWEEP_RC} APPEND PROPERTY
+  OBJECT_DEPENDS ${CMAKE_BINARY_DIR}/res/wormsweep.manifest)
 
 # The same program as wormsweep.com: Navidad and Sircam take over the command
 # that opens every .exe, so on an infected machine double-clicking the exe
@@ -85,6 +97,28 @@ add_custom_command(TARGET wormsweep POST_BUILD
 
 # The checks hold for the exe that is shipped; the 64-bit build runs none.
 if(WORMSWEEP_PRODUCT_BUILD)
+  # What the release zip tells the person at the infected PC: CR LF line
+  # ends, as Notepad needs.
+  set(WORMSWEEP_README_TXT ${CMAKE_BINARY_DIR}/README.txt)
+  configure_file(${CMAKE_SOURCE_DIR}/res/README.txt.in ${WORMSWEEP_README_TXT}
+    @ONLY NEWLINE_STYLE CRLF)
+
+  # The banner is written by hand; everything else takes the version from
+  # project(). The self-test asks for another version, which every place
+  # must then deny.
+  set(WORMSWEEP_VERSION_CHECK ${WORMSWEEP_BASH}
+    ${CMAKE_SOURCE_DIR}/tools/check_version.sh)
+  set(WORMSWEEP_VERSION_CHECK_FILES ${CMAKE_SOURCE_DIR}/src/report/texts.h
+    ${CMAKE_RC_COMPILER} $<TARGET_FILE:wormsweep> ${WORMSWEEP_README_TXT})
+  add_test(NAME version_check COMMAND ${WORMSWEEP_VERSION_CHECK}
+    ${PROJECT_VERSION} ${WORMSWEEP_VERSION_CHECK_FILES})
+  add_test(NAME version_check_self_test COMMAND ${WORMSWEEP_VERSION_CHECK}
+    ${PROJECT_VERSION}.9 ${WORMSWEEP_VERSION_CHECK_FILES})
+  set_tests_properties(version_check_self_test PROPERTIES
+    PASS_REGULAR_EXPRESSION "7 of 7 places disagree with version ")
+  set_tests_properties(version_check version_check_self_test PROPERTIES
+    LABELS build)
+
   set(WORMSWEEP_MAX_EXE_BYTES 32768)
   add_test(NAME exe_check
     COMMAND ${WORMSWEEP_BASH} ${CMAKE_SOURCE_DIR}/tools/check_exe.sh

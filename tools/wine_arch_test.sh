@@ -57,6 +57,33 @@ while IFS='|' read -r what wine32 wine64 forced arch status reason; do
   fi
 done <<<"$cases"
 
+# ws_use_wine_arch (demo, bench): the arch a build's tests name is kept, else
+# the machine's choice is exported; either way the build to run follows it.
+use() {  # WS_WINE_ARCH WINE32: prints "ARCH|EXPORTED ARCH|PRESET|WHY"
+  (
+    export WS_WINE32_LOADER=$work/$2 WS_WINE64_LOADER=$work/runs
+    unset WORMSWEEP_WINE_ARCH WS_WINE_ARCH
+    [[ -n "$1" ]] && WS_WINE_ARCH=$1
+    source "$wine_dir/wine_arch.sh"
+    ws_use_wine_arch || echo "status $?"
+    printf '%s|%s|%s|%s\n' "$WS_WINE_ARCH" "$(bash -c 'echo "${WS_WINE_ARCH:-}"')" \
+      "${WS_WINE_PRESET:-}" "${WS_WINE_ARCH_WHY:-}"
+  )
+}
+for expectation in \
+    "win32|runs|win32||windows-x86|as WS_WINE_ARCH=win32 asks" \
+    "win64|runs|win64||windows-x64|as WS_WINE_ARCH=win64 asks" \
+    "|refused|win64|win64|windows-x64|this machine runs no 32-bit programs ($refused)" \
+    "|runs|win32|win32|windows-x86|this machine runs 32-bit programs"; do
+  IFS='|' read -r arch wine32 expected <<<"$expectation"
+  actual=$(use "$arch" "$wine32")
+  if [[ "$actual" == "$expected" ]]; then
+    echo "ok: ws_use_wine_arch with WS_WINE_ARCH=[$arch], 32-bit loader $wine32"
+  else
+    fail "ws_use_wine_arch with WS_WINE_ARCH=[$arch], 32-bit loader $wine32: expected [$expected], got [$actual]"
+  fi
+done
+
 # lib.sh: the command that runs a Windows program, and WINELOADER, per arch.
 environment() {  # WS_WINE_ARCH: prints "WINEARCH|WS_WINE|WINELOADER"
   (

@@ -3,11 +3,16 @@
 # format error"), 32-bit Wine's loader included. There 64-bit Wine runs the
 # 64-bit build of the same sources (preset windows-x64) instead.
 #
-# Sourced by scripts/test, scripts/demo and lib.sh:
+# Sourced by scripts/test, scripts/demo, scripts/bench and lib.sh:
 #
 #   ws_choose_wine_arch   sets WS_CHOSEN_WINE_ARCH to win32 or win64, or to
 #                         nothing when no Wine can run here, and
 #                         WS_CHOSEN_WINE_REASON to why, in a few words
+#   ws_use_wine_arch      for a script that runs one build: keeps the
+#                         WS_WINE_ARCH that the tests of a build name, or
+#                         exports the one chosen; sets WS_WINE_ARCH_WHY,
+#                         WS_WINE_PRESET (the build that runs under it) and
+#                         WS_WINE_BUILD_KIND (what that build is, in words)
 #
 # WORMSWEEP_WINE_ARCH=win64 chooses 64-bit Wine on any machine, so that that
 # path can be tried where 32-bit programs run too. The loaders are
@@ -58,4 +63,24 @@ ws_choose_wine_arch() {
       ;;
   esac
   return 1
+}
+
+ws_use_wine_arch() {
+  if [[ -n "${WS_WINE_ARCH:-}" ]]; then
+    WS_WINE_ARCH_WHY="as WS_WINE_ARCH=$WS_WINE_ARCH asks"
+  else
+    ws_choose_wine_arch || return 1
+    export WS_WINE_ARCH=$WS_CHOSEN_WINE_ARCH
+    WS_WINE_ARCH_WHY=$WS_CHOSEN_WINE_REASON
+  fi
+  case "$WS_WINE_ARCH" in
+    win32)
+      WS_WINE_PRESET=windows-x86
+      WS_WINE_BUILD_KIND="the product, a 32-bit program"
+      ;;
+    *)
+      WS_WINE_PRESET=windows-x64
+      WS_WINE_BUILD_KIND="a 64-bit build of the product's sources, for testing"
+      ;;
+  esac
 }
