@@ -31,9 +31,16 @@ enum class Line { Nt, Win9x };
 void Reset(Line line = Line::Nt);
 
 Line CurrentLine();
-// Changes what GetVersionExA reports, and which boot-time schedule Restart()
-// carries out, without touching the registry or the files.
+// Changes the line the machine is (which boot-time schedule it has and
+// Restart() carries out, whether MoveFileExA is implemented, ...) and what
+// GetVersionExA reports with it, without touching the registry or the files.
 void SetLine(Line line);
+// What GetVersionExA reports from now on, apart from the line the machine is:
+// a compatibility mode ("Windows 95", "Windows 98 / Windows Me") makes an NT
+// system report VER_PLATFORM_WIN32_WINDOWS. After Reset and SetLine: 5.1.2600
+// on the NT line, 4.10.2222 on the 9x line.
+void SetReportedVersion(DWORD platformId, DWORD major, DWORD minor,
+                        DWORD build);
 
 // The directories that GetWindowsDirectoryA / GetSystemDirectoryA report.
 // They are created (with their parents) if they do not exist.

@@ -19,8 +19,18 @@ struct ArmedFailure {
   bool persistent;
 };
 
+// What GetVersionExA answers; a compatibility mode makes an NT system report
+// the 9x line.
+struct ReportedVersion {
+  DWORD platformId;
+  DWORD major;
+  DWORD minor;
+  DWORD build;
+};
+
 struct SystemState {
   sim::Line line = sim::Line::Nt;
+  ReportedVersion reported = {VER_PLATFORM_WIN32_NT, 5, 1, 2600};
   std::string windowsDirectory;
   std::string systemDirectory;
   UINT codePage = 1252;
@@ -100,7 +110,7 @@ void Reset(Line line) {
   internal::ResetRegistry();
   internal::ResetFiles();
   internal::ResetConsole();
-  g_system.line = line;
+  SetLine(line);
   g_system.codePage = 1252;
   g_system.administrator = true;
   g_system.lastError = 0;
@@ -116,7 +126,19 @@ void Reset(Line line) {
 
 Line CurrentLine() { return g_system.line; }
 
-void SetLine(Line line) { g_system.line = line; }
+void SetLine(Line line) {
+  g_system.line = line;
+  if (line == Line::Nt) {
+    SetReportedVersion(VER_PLATFORM_WIN32_NT, 5, 1, 2600);
+  } else {
+    SetReportedVersion(VER_PLATFORM_WIN32_WINDOWS, 4, 10, 2222);
+  }
+}
+
+void SetReportedVersion(DWORD platformId, DWORD major, DWORD minor,
+                        DWORD build) {
+  g_system.reported = ReportedVersion{platformId, major, minor, build};
+}
 
 void SetWindowsDirectory(const std::string& path) {
   g_system.windowsDirectory = path;
@@ -188,17 +210,17 @@ BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA info) {
     return FALSE;
   }
   memset(info->szCSDVersion, 0, sizeof(info->szCSDVersion));
-  if (g_system.line == sim::Line::Nt) {
-    info->dwMajorVersion = 5;
-    info->dwMinorVersion = 1;
-    info->dwBuildNumber = 2600;
-    info->dwPlatformId = VER_PLATFORM_WIN32_NT;
+  const ReportedVersion& reported = g_system.reported;
+  info->dwMajorVersion = reported.major;
+  info->dwMinorVersion = reported.minor;
+  info->dwPlatformId = reported.platformId;
+  if (reported.platformId == VER_PLATFORM_WIN32_NT) {
+    info->dwBuildNumber = reported.build;
     strcpy(info->szCSDVersion, "Service Pack 3");
   } else {
-    info->dwMajorVersion = 4;
-    info->dwMinorVersion = 10;
-    info->dwBuildNumber = 0x040A08AE;
-    info->dwPlatformId = VER_PLATFORM_WIN32_WINDOWS;
+    // The 9x line keeps the version in the build number's high word.
+    info->dwBuildNumber = (reported.major << 24) | (reported.minor << 16) |
+                          (reported.build & 0xFFFF);
     strcpy(info->szCSDVersion, " A ");
   }
   return TRUE;
