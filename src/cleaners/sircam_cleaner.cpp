@@ -199,7 +199,6 @@ void RestoreSystemProgram(const char* drive, RunState& run) {
       run.RestartNeeded = true;
       break;
     case RemovalResult::Failed:
-    case RemovalResult::NoVersion:
       KeepSystemProgram(saved, replaced, replacedRemoval);
       break;
   }

@@ -12,10 +12,21 @@ const char kStartupBatchFile[] = "c:\\autoexec.bat";
 const char kWormLine[] = "@win \\recycled\\sirc32.exe";
 const DWORD kWormLineLength = sizeof(kWormLine) - 1;
 
-HANDLE OpenStartupBatch(DWORD disposition) {
+HANDLE OpenStartupBatch(DWORD disposition, DWORD attributes) {
   return CreateFileA(kStartupBatchFile, GENERIC_READ | GENERIC_WRITE,
-                     FILE_SHARE_READ, NULL, disposition, FILE_ATTRIBUTE_NORMAL,
-                     NULL);
+                     FILE_SHARE_READ, NULL, disposition, attributes, NULL);
+}
+
+// What the file is created anew with: its own hidden and system attributes.
+// Windows refuses to create over a hidden or system file with attributes
+// that lack them (ERROR_ACCESS_DENIED), and the file keeps them.
+DWORD AttributesToKeep() {
+  const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  DWORD attributes = GetFileAttributesA(kStartupBatchFile);
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & kept) == 0) {
+    return FILE_ATTRIBUTE_NORMAL;
+  }
+  return attributes & kept;
 }
 
 char LowerAscii(char c) {
@@ -71,24 +82,27 @@ bool WriteAll(HANDLE file, const char* bytes, DWORD length) {
 // rewrite. Should that fail as well, the file is created anew once more and
 // written again, so that no second failure leaves the machine with an empty
 // or cut startup batch file. Closes the file.
-void PutBackAndClose(HANDLE file, const char* text, DWORD length) {
+void PutBackAndClose(HANDLE file, const char* text, DWORD length,
+                     DWORD attributes) {
   bool putBack =
       SetFilePointer(file, 0, NULL, FILE_BEGIN) != INVALID_SET_FILE_POINTER &&
       WriteAll(file, text, length);
   CloseHandle(file);
   if (putBack) return;
-  file = OpenStartupBatch(CREATE_ALWAYS);
+  file = OpenStartupBatch(CREATE_ALWAYS, attributes);
   if (file == INVALID_HANDLE_VALUE) return;
   WriteAll(file, text, length);
   CloseHandle(file);
 }
 
-// Re-creates the file from the `length` bytes of `text` less the worm line
-// at `offset`. The re-created file is empty until the write succeeds, so a
-// failed write puts the original bytes back rather than leave the machine
-// without its startup batch file. False when the worm line is still there.
-bool RewriteWithoutWormLine(char* text, DWORD length, DWORD offset) {
-  HANDLE file = OpenStartupBatch(CREATE_ALWAYS);
+// Re-creates the file, with `attributes`, from the `length` bytes of `text`
+// less the worm line at `offset`. The re-created file is empty until the
+// write succeeds, so a failed write puts the original bytes back rather than
+// leave the machine without its startup batch file. False when the worm line
+// is still there.
+bool RewriteWithoutWormLine(char* text, DWORD length, DWORD offset,
+                            DWORD attributes) {
+  HANDLE file = OpenStartupBatch(CREATE_ALWAYS, attributes);
   if (file == INVALID_HANDLE_VALUE) return false;
   char wormLine[kWormLineLength];
   memcpy(wormLine, text + offset, kWormLineLength);
@@ -101,7 +115,7 @@ bool RewriteWithoutWormLine(char* text, DWORD length, DWORD offset) {
   }
   memmove(after, text + offset, afterLength);
   memcpy(text + offset, wormLine, kWormLineLength);
-  PutBackAndClose(file, text, length);
+  PutBackAndClose(file, text, length, attributes);
   return false;
 }
 
@@ -130,7 +144,7 @@ bool IsMissing(DWORD error) {
 }  // namespace
 
 void RepairStartupBatch() {
-  HANDLE file = OpenStartupBatch(OPEN_EXISTING);
+  HANDLE file = OpenStartupBatch(OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
   if (file == INVALID_HANDLE_VALUE) {
     if (!IsMissing(GetLastError()) && UnwritableFileMayHoldWormLine()) {
       ConsolePrint("%s", kCannotModifyStartupBatch);
@@ -146,7 +160,7 @@ void RepairStartupBatch() {
   }
   DWORD offset = 0;
   if (FindWormLine(text, offset) &&
-      !RewriteWithoutWormLine(text, length, offset)) {
+      !RewriteWithoutWormLine(text, length, offset, AttributesToKeep())) {
     ConsolePrint("%s", kCannotModifyStartupBatch);
   }
   HeapFree(GetProcessHeap(), 0, text);

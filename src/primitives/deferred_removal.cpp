@@ -50,18 +50,71 @@ bool ScheduleFilePath(PathBuffer& path) {
   return true;
 }
 
-// The form of `path` that the Windows 9x boot-time processor can see: it runs
-// before long file names are available and ignores entries with long names.
-// A file that exists is named by its short form; a file that does not exist
-// yet (the target of a rename) gets the short form of its directory and keeps
-// its own name; anything without a short form is written as it is.
+// The characters a DOS (8.3) name may not hold besides the blank and the
+// control characters.
+bool IsForbiddenInShortName(char c) {
+  return c == '"' || c == '*' || c == '+' || c == ',' || c == '/' || c == ':' ||
+         c == ';' || c == '<' || c == '=' || c == '>' || c == '?' || c == '[' ||
+         c == ']' || c == '|';
+}
+
+// Whether `path` is a full path that the Windows 9x boot-time processor
+// can act on: it runs before long file names exist, so it ignores an entry
+// unless the drive letter, colon and root are followed by 8.3 names only.
+// Lengths are in bytes, as the FAT directory entry counts them; the second
+// byte of a double-byte character is never taken for a separator or a dot.
+bool IsBootTimeReadable(const char* path) {
+  char letter = static_cast<char>(path[0] | 0x20);
+  if (letter < 'a' || letter > 'z' || path[1] != ':' || path[2] != '\\') {
+    return false;
+  }
+  size_t baseLength = 0;
+  size_t extensionLength = 0;
+  bool inExtension = false;
+  for (const char* at = path + 3;; ++at) {
+    char c = *at;
+    if (c == '\\' || c == '\0') {
+      if (baseLength == 0 || (inExtension && extensionLength == 0)) {
+        return false;
+      }
+      if (c == '\0') return true;
+      baseLength = 0;
+      extensionLength = 0;
+      inExtension = false;
+      continue;
+    }
+    size_t bytes = 1;
+    if (c == '.') {
+      if (inExtension) return false;
+      inExtension = true;
+      continue;
+    }
+    if (static_cast<unsigned char>(c) <= ' ' || IsForbiddenInShortName(c)) {
+      return false;
+    }
+    if (IsDBCSLeadByte(static_cast<BYTE>(c)) && at[1] != '\0') {
+      bytes = 2;
+      ++at;
+    }
+    size_t& length = inExtension ? extensionLength : baseLength;
+    length += bytes;
+    if (length > (inExtension ? 3u : 8u)) return false;
+  }
+}
+
+// The form of `path` that the Windows 9x boot-time processor reads: a file
+// that exists is named by its short form; a file that does not exist yet
+// (the target of a rename) gets the short form of its directory and keeps
+// its own name. False when neither gives, nor `path` itself is, a name the
+// processor reads: an entry it ignores would be no schedule at all.
 bool BootTimeName(const char* path, PathBuffer& name) {
   DWORD length = GetShortPathNameA(path, name, MAX_PATH);
-  if (length > 0 && length < MAX_PATH) return true;
-
+  if (length > 0 && length < MAX_PATH && IsBootTimeReadable(name)) {
+    return true;
+  }
   size_t nameOffset = FileNameOffset(path);
-  // The directory without its closing separator; a root ("C:\", "\") is
-  // short already.
+  // The directory without its closing separator; a root ("C:\") is short
+  // already.
   size_t directoryLength = nameOffset > 0 ? nameOffset - 1 : 0;
   PathBuffer directory;
   if (directoryLength > 0 && path[directoryLength - 1] != ':' &&
@@ -71,64 +124,91 @@ bool BootTimeName(const char* path, PathBuffer& name) {
     PathBuffer shortDirectory;
     length = GetShortPathNameA(directory, shortDirectory, MAX_PATH);
     if (length > 0 && length < MAX_PATH &&
-        JoinPath(shortDirectory, path + nameOffset, name)) {
+        JoinPath(shortDirectory, path + nameOffset, name) &&
+        IsBootTimeReadable(name)) {
       return true;
     }
   }
-  return CopyText(path, name);
+  return CopyText(path, name) && IsBootTimeReadable(name);
 }
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 
-// Whether the `length` bytes of `text` hold a [rename] section header, in
-// letters of any case, blanks inside the brackets allowed.
-bool HoldsScheduleHeader(const char* text, DWORD length) {
-  const DWORD nameLength = sizeof(kScheduleSection) - 1;
-  for (DWORD i = 0; i < length; ++i) {
-    if (text[i] != '[') continue;
-    DWORD at = i + 1;
-    while (at < length && IsBlank(text[at])) ++at;
-    DWORD matched = 0;
-    // The section name is all lower-case letters.
-    while (matched < nameLength && at < length &&
-           (text[at] | 0x20) == kScheduleSection[matched]) {
-      ++at;
-      ++matched;
+// Whether the line at `line` (up to `end`) is a [rename] section header:
+// at the start of the line, blanks allowed before it and inside the
+// brackets, letters of any case.
+bool IsScheduleHeader(const char* line, const char* end) {
+  const char* at = line;
+  while (at < end && IsBlank(*at)) ++at;
+  if (at == end || *at != '[') return false;
+  ++at;
+  while (at < end && IsBlank(*at)) ++at;
+  // The section name is all lower-case letters.
+  for (const char* name = kScheduleSection; *name != '\0'; ++name, ++at) {
+    if (at == end || (*at | 0x20) != *name) return false;
+  }
+  while (at < end && IsBlank(*at)) ++at;
+  return at < end && *at == ']';
+}
+
+// Whether the `length` bytes of a profile file hold an entry line in a
+// [rename] section: a line that is neither blank nor a comment, below such a
+// header and before the next header. "[rename]" in a comment or inside a
+// value is no header.
+bool HoldsScheduleEntry(const char* text, DWORD length) {
+  const char* end = text + length;
+  bool inSchedule = false;
+  for (const char* line = text; line < end;) {
+    const char* lineEnd = line;
+    while (lineEnd < end && *lineEnd != '\n') ++lineEnd;
+    const char* first = line;
+    while (first < lineEnd && IsBlank(*first)) ++first;
+    if (first < lineEnd && *first == '[') {
+      inSchedule = IsScheduleHeader(line, lineEnd);
+    } else if (inSchedule && first < lineEnd && *first != ';') {
+      return true;
     }
-    if (matched < nameLength) continue;
-    while (at < length && IsBlank(text[at])) ++at;
-    if (at < length && text[at] == ']') return true;
+    line = lineEnd < end ? lineEnd + 1 : end;
   }
   return false;
 }
 
+enum ScheduleFileState {
+  ScheduleFileMissing,
+  ScheduleFileWithoutEntries,  // no [rename] section, or an empty one
+  ScheduleFileMayHoldEntries,  // or could not be read whole
+};
+
 // Windows 9x can also fail to read a section without an error code, so an
-// empty result from an existing file is checked against the file itself
-// (read whole, without a profile call). True when the file is there and may
-// hold a [rename] section: it holds the header, or it cannot be read whole.
-bool ScheduleSectionMayBeUnread(const char* scheduleFile) {
+// empty result is checked against the file itself, read whole without a
+// profile call.
+ScheduleFileState ReadScheduleFileState(const char* scheduleFile) {
   HANDLE file = CreateFileA(scheduleFile, GENERIC_READ,
                             FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
   if (file == INVALID_HANDLE_VALUE) {
     DWORD error = GetLastError();
-    return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
+               ? ScheduleFileMissing
+               : ScheduleFileMayHoldEntries;
   }
   DWORD read = 0;
   bool whole = ReadFile(file, g_sectionBuffer, kSectionBufferSize, &read,
                         NULL) != FALSE &&
                read < kSectionBufferSize;
   CloseHandle(file);
-  return !whole || HoldsScheduleHeader(g_sectionBuffer, read);
+  return !whole || HoldsScheduleEntry(g_sectionBuffer, read)
+             ? ScheduleFileMayHoldEntries
+             : ScheduleFileWithoutEntries;
 }
 
 // Adds the line key=value at the end of the [rename] section of wininit.ini.
 // Windows 9x carries out every line of that section, duplicates included,
-// so the section is rewritten whole with the new line appended rather than
-// written with WritePrivateProfileStringA, which would replace an earlier
-// entry with the same key. Nothing is written when the section cannot be
-// read whole or the line does not fit: losing the entries already there
-// would be worse.
+// so a section with entries is rewritten whole with the new line appended
+// rather than written with WritePrivateProfileStringA, which would replace
+// an earlier entry with the same key. Nothing is written when the section
+// cannot be read whole or the line does not fit: losing the entries already
+// there would be worse.
 bool AppendScheduleEntry(const char* key, const char* value) {
   PathBuffer scheduleFile;
   if (!ScheduleFilePath(scheduleFile)) return false;
@@ -146,7 +226,15 @@ bool AppendScheduleEntry(const char* key, const char* value) {
         error != ERROR_PATH_NOT_FOUND) {
       return false;
     }
-    if (ScheduleSectionMayBeUnread(scheduleFile)) return false;
+    // With no entry to replace, the string write adds the line, and it is
+    // the one profile write that creates a file named by a full path
+    // (WININIT renames the file away at every start, so it is usually
+    // missing).
+    if (ReadScheduleFileState(scheduleFile) == ScheduleFileMayHoldEntries) {
+      return false;
+    }
+    return WritePrivateProfileStringA(kScheduleSection, key, value,
+                                      scheduleFile) != FALSE;
   }
   // A section that fills the buffer comes back cut, with size - 2.
   if (used >= kSectionBufferSize - 2) return false;
@@ -166,30 +254,43 @@ bool AppendScheduleEntry(const char* key, const char* value) {
                                      scheduleFile) != FALSE;
 }
 
-// Records the operation for the next system start on every line: on the NT
-// line in the boot-time move list, and everywhere in wininit.ini (which the
-// NT line ignores). Says whether it was recorded for the line that is
-// running.
-RemovalResult ScheduleAtBoot(DWORD platformId, const char* from,
-                             const char* to) {
-  bool recorded = false;
-  if (platformId == VER_PLATFORM_WIN32_NT) {
-    recorded = MoveFileExA(from, to, MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
+// Records the operation for the next system start. The line is told by what
+// the system does, not by the version it reports (a compatibility mode makes
+// NT report the 9x line): the NT line keeps a boot-time move list, whose
+// registration is all it reads; the 9x line's MoveFileExA is a stub that
+// answers ERROR_CALL_NOT_IMPLEMENTED, and its schedule is wininit.ini.
+RemovalResult ScheduleAtBoot(const char* from, const char* to) {
+  if (MoveFileExA(from, to, MOVEFILE_DELAY_UNTIL_REBOOT)) {
+    return RemovalResult::Deferred;
   }
-
+  if (GetLastError() != ERROR_CALL_NOT_IMPLEMENTED) {
+    return RemovalResult::Failed;
+  }
   PathBuffer bootFrom;
-  bool written = BootTimeName(from, bootFrom);
-  if (written) {
-    if (to == NULL) {
-      written = AppendScheduleEntry(kDeletionKey, bootFrom);
-    } else {
-      PathBuffer bootTo;
-      written =
-          BootTimeName(to, bootTo) && AppendScheduleEntry(bootTo, bootFrom);
-    }
+  if (!BootTimeName(from, bootFrom)) return RemovalResult::Failed;
+  bool written;
+  if (to == NULL) {
+    written = AppendScheduleEntry(kDeletionKey, bootFrom);
+  } else {
+    PathBuffer bootTo;
+    written = BootTimeName(to, bootTo) && AppendScheduleEntry(bootTo, bootFrom);
   }
-  if (platformId != VER_PLATFORM_WIN32_NT) recorded = written;
-  return recorded ? RemovalResult::Deferred : RemovalResult::Failed;
+  return written ? RemovalResult::Deferred : RemovalResult::Failed;
+}
+
+// Windows refuses to delete a read-only file (ERROR_ACCESS_DENIED), and the
+// boot-time deletion may meet the same attribute; the worm's file loses it
+// first, and keeps it lost while its deletion waits for the restart.
+void ClearReadOnly(const char* path) {
+  DWORD attributes = GetFileAttributesA(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES ||
+      (attributes & FILE_ATTRIBUTE_READONLY) == 0 ||
+      (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return;
+  }
+  attributes &= ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
+  SetFileAttributesA(path,
+                     attributes == 0 ? FILE_ATTRIBUTE_NORMAL : attributes);
 }
 
 // Some file systems report a failure without an error code; whether the
@@ -217,15 +318,14 @@ bool QueryPlatformId(DWORD& platformId) {
 }
 
 RemovalResult DeleteOrDefer(const char* path) {
+  ClearReadOnly(path);
   if (DeleteFileA(path)) return RemovalResult::Done;
   DWORD error = GetLastError();
   if (error == ERROR_SUCCESS) {
     return PathExists(path) ? RemovalResult::Failed : RemovalResult::Done;
   }
   if (!IsAccessError(error)) return RemovalResult::Failed;
-  DWORD platformId = 0;
-  if (!QueryPlatformId(platformId)) return RemovalResult::NoVersion;
-  return ScheduleAtBoot(platformId, path, NULL);
+  return ScheduleAtBoot(path, NULL);
 }
 
 RemovalResult RenameOrDefer(const char* from, const char* to) {
@@ -238,7 +338,5 @@ RemovalResult RenameOrDefer(const char* from, const char* to) {
   if (!IsAccessError(error) && !IsExistsError(error)) {
     return RemovalResult::Failed;
   }
-  DWORD platformId = 0;
-  if (!QueryPlatformId(platformId)) return RemovalResult::NoVersion;
-  return ScheduleAtBoot(platformId, from, to);
+  return ScheduleAtBoot(from, to);
 }

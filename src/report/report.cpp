@@ -19,7 +19,17 @@ void ReportCannotRestore(const char* program, const char* original) {
 void TryDeleteFile(const char* path, RunState& run) {
   WIN32_FIND_DATAA found;
   HANDLE search = FindFirstFileA(path, &found);
-  if (search == INVALID_HANDLE_VALUE) return;
+  if (search == INVALID_HANDLE_VALUE) {
+    // Only these say that the file is not there. A folder its owner made
+    // private refuses the lookup (ERROR_ACCESS_DENIED) with the worm's copy
+    // inside: the removal is tried all the same, and the boot-time list,
+    // carried out by the system, still reaches it.
+    DWORD error = GetLastError();
+    if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
+      ReportRemoval(path, DeleteOrDefer(path), run);
+    }
+    return;
+  }
   RemovalResult result = DeleteOrDefer(path);
   ReportRemoval(path, result, run);
   FindClose(search);

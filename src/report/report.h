@@ -8,15 +8,16 @@
 #include "report/run_state.h"
 
 // Deferred sets RestartNeeded; Failed prints the cannot-delete text naming
-// `path`; Done and NoVersion do nothing.
+// `path`; Done does nothing.
 void ReportRemoval(const char* path, RemovalResult result, RunState& run);
 
 // Tells the user that `program` could not be put back and that `original`
 // is the file to copy into its place.
 void ReportCannotRestore(const char* program, const char* original);
 
-// DeleteOrDefer and ReportRemoval for a file that exists; a missing file is
-// passed over silently.
+// DeleteOrDefer and ReportRemoval for a file that exists, or that may exist
+// for all the lookup can tell; a file that is not found (ERROR_FILE_NOT_FOUND,
+// ERROR_PATH_NOT_FOUND) is passed over silently.
 void TryDeleteFile(const char* path, RunState& run);
 
 // The block that closes every cleaner's report: the download advice, the

@@ -196,20 +196,6 @@ TEST_P(BleBlaCleanerTest, LockedWormFileIsDeferredWithoutRestartAdvice) {
   EXPECT_FALSE(sim::FileExists(scene::kBleBlaFile));
 }
 
-TEST_P(BleBlaCleanerTest, UnknownPlatformSchedulesNothingAndSaysNothing) {
-  scene::PlantBleBla();
-  sim::FailCall("DeleteFileA", ERROR_ACCESS_DENIED);
-  sim::FailCall("GetVersionExA", ERROR_CALL_NOT_IMPLEMENTED, 1, true);
-
-  CleanBleBla(run_);
-
-  EXPECT_EQ(std::string(kBleBlaResult) + kDownloadAdvice, sim::ConsoleOutput());
-  EXPECT_FALSE(run_.RestartNeeded);
-  EXPECT_TRUE(sim::BootTimeMoves().empty());
-  sim::Restart();
-  EXPECT_TRUE(sim::FileExists(scene::kBleBlaFile));
-}
-
 INSTANTIATE_TEST_SUITE_P(BothLines, BleBlaCleanerTest,
                          ::testing::Values(sim::Line::Nt, sim::Line::Win9x),
                          [](const ::testing::TestParamInfo<sim::Line>& info) {

@@ -90,6 +90,29 @@ TEST_P(StartupBatchTest, FileWithoutTheWormLineIsNotRewritten) {
   }
 }
 
+// Windows refuses to create over a hidden or system file with attributes
+// that lack them; the file is created anew with its own, and keeps them.
+TEST_P(StartupBatchTest, HiddenOrSystemFileIsRepairedAndKeepsItsAttributes) {
+  const DWORD kHidden = FILE_ATTRIBUTE_HIDDEN;
+  const DWORD kSystem = FILE_ATTRIBUTE_SYSTEM;
+  const DWORD kArchive = FILE_ATTRIBUTE_ARCHIVE;
+  const DWORD kCases[] = {0, kArchive, kHidden, kSystem | kArchive,
+                          kHidden | kSystem};
+  for (DWORD attributes : kCases) {
+    SCOPED_TRACE(attributes);
+    sim::Reset(GetParam());
+    sim::PutFile(kBatchFile, "@echo off\r\n@win \\recycled\\sirc32.exe\r\n");
+    sim::SetFileAttributes(kBatchFile, attributes);
+
+    RepairStartupBatch();
+
+    EXPECT_EQ("@echo off\r\n\r\n", sim::FileContents(kBatchFile));
+    EXPECT_EQ("", sim::ConsoleOutput());
+    EXPECT_EQ((attributes & (kHidden | kSystem)) | kArchive,
+              GetFileAttributesA(kBatchFile));
+  }
+}
+
 TEST_P(StartupBatchTest, MissingFileIsPassedOverSilently) {
   RepairStartupBatch();
 

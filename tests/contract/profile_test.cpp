@@ -28,13 +28,21 @@ class ProfileContract : public file_contract::ScratchDirectory {
     }
     return text;
   }
+
+  // An empty file to write sections into: the section write does not create
+  // a file named by a full path.
+  std::string EmptyFile(const std::string& name) {
+    std::string path = Path(name);
+    Write(path, "");
+    return path;
+  }
 };
 
 const char kThreeEntries[] =
     "NUL=C:\\A.EXE\0NUL=C:\\B.EXE\0C:\\R.EXE=C:\\S.EXE\0";
 
 TEST_F(ProfileContract, SectionWriteKeepsDuplicatesInOrder) {
-  std::string ini = Path("wininit.ini");
+  std::string ini = EmptyFile("wininit.ini");
   ASSERT_TRUE(
       WritePrivateProfileSectionA("rename", kThreeEntries, ini.c_str()));
   DWORD length = 0;
@@ -59,7 +67,7 @@ TEST_F(ProfileContract, StringWriteCreatesFileAndSection) {
 }
 
 TEST_F(ProfileContract, StringWriteReplacesFirstOfDuplicateKeys) {
-  std::string ini = Path("dup.ini");
+  std::string ini = EmptyFile("dup.ini");
   ASSERT_TRUE(
       WritePrivateProfileSectionA("rename", kThreeEntries, ini.c_str()));
   ASSERT_TRUE(WritePrivateProfileStringA("rename", "nul", "C:\\LATER.EXE",
@@ -141,7 +149,7 @@ TEST_F(ProfileContract, MissingSectionOrFileLeavesNoErrorButNotFound) {
 }
 
 TEST_F(ProfileContract, SectionReadOfAFileHeldOpenFailsWithItsError) {
-  std::string ini = Path("held.ini");
+  std::string ini = EmptyFile("held.ini");
   ASSERT_TRUE(
       WritePrivateProfileSectionA("rename", kThreeEntries, ini.c_str()));
   file_contract::ScopedHandle holder(
@@ -173,7 +181,7 @@ TEST_F(ProfileContract, SectionReadSkipsCommentsAndTrimsKeysAndValues) {
 }
 
 TEST_F(ProfileContract, TooSmallBufferReturnsSizeLessTwo) {
-  std::string ini = Path("small.ini");
+  std::string ini = EmptyFile("small.ini");
   ASSERT_TRUE(
       WritePrivateProfileSectionA("rename", kThreeEntries, ini.c_str()));
   char buffer[20];

@@ -1,6 +1,6 @@
 // Test helper: deletes or renames one file the way the cleaners do, and
 // prints the outcome's number (0 done, 1 deferred to the next start,
-// 2 failed, 3 platform unknown) on a line of its own.
+// 2 failed) on a line of its own.
 //
 //   removal_probe.exe delete PATH
 //   removal_probe.exe rename FROM TO

@@ -40,10 +40,36 @@ HANDLE HoldOpen(const std::string& path) {
   return file;
 }
 
+// Whether anything waits for the restart, in either schedule.
+bool AnythingScheduled() {
+  return !Wininit().empty() || !sim::BootTimeMoves().empty();
+}
+
 class DeferredRemovalTest : public testing::TestWithParam<sim::Line> {
  protected:
   void SetUp() override { sim::Reset(GetParam()); }
   bool IsNt() const { return GetParam() == sim::Line::Nt; }
+
+  // The line's own schedule holds `entries` in order, written as wininit.ini
+  // writes them ("NUL=path" for a deletion, "target=source" for a rename),
+  // and the other schedule nothing: NT never reads wininit.ini, and the 9x
+  // line keeps no move list.
+  void ExpectScheduled(const std::vector<std::string>& entries) {
+    if (!IsNt()) {
+      EXPECT_EQ(entries.empty() ? "" : RenameSection(entries), Wininit());
+      EXPECT_TRUE(sim::BootTimeMoves().empty());
+      return;
+    }
+    MoveList moves;
+    for (const std::string& entry : entries) {
+      size_t equals = entry.find('=');
+      std::string key = entry.substr(0, equals);
+      std::string value = entry.substr(equals + 1);
+      moves.push_back({value, key == "NUL" ? "" : key});
+    }
+    EXPECT_EQ(moves, sim::BootTimeMoves());
+    EXPECT_EQ("", Wininit());
+  }
 };
 
 TEST_P(DeferredRemovalTest, DeletesAFileThatIsFree) {
@@ -83,12 +109,7 @@ TEST_P(DeferredRemovalTest, FileInUseIsDeletedAtTheNextStart) {
   EXPECT_EQ(RemovalResult::Deferred, DeleteOrDefer(path.c_str()));
 
   EXPECT_TRUE(sim::FileExists(path));
-  EXPECT_EQ(RenameSection({"NUL=" + path}), Wininit());
-  if (IsNt()) {
-    EXPECT_EQ(MoveList({{path, ""}}), sim::BootTimeMoves());
-  } else {
-    EXPECT_TRUE(sim::BootTimeMoves().empty());
-  }
+  ExpectScheduled({"NUL=" + path});
   CloseHandle(running);
 
   sim::Restart();
@@ -105,10 +126,7 @@ TEST_P(DeferredRemovalTest, RenameOfAFileInUseIsDoneAtTheNextStart) {
 
   EXPECT_EQ(RemovalResult::Deferred, RenameOrDefer(from.c_str(), to.c_str()));
 
-  EXPECT_EQ(RenameSection({to + "=" + from}), Wininit());
-  if (IsNt()) {
-    EXPECT_EQ(MoveList({{from, to}}), sim::BootTimeMoves());
-  }
+  ExpectScheduled({to + "=" + from});
   CloseHandle(running);
 
   sim::Restart();
@@ -143,10 +161,7 @@ TEST_P(DeferredRemovalTest, RenameOntoAFileWaitingForDeletion) {
   EXPECT_EQ(RemovalResult::Deferred,
             RenameOrDefer(saved.c_str(), worm.c_str()));
 
-  EXPECT_EQ(RenameSection({"NUL=" + worm, worm + "=" + saved}), Wininit());
-  if (IsNt()) {
-    EXPECT_EQ(MoveList({{worm, ""}, {saved, worm}}), sim::BootTimeMoves());
-  }
+  ExpectScheduled({"NUL=" + worm, worm + "=" + saved});
   CloseHandle(running);
 
   sim::Restart();
@@ -164,12 +179,7 @@ TEST_P(DeferredRemovalTest, TwoDeferredDeletionsKeepBothEntries) {
   EXPECT_EQ(RemovalResult::Deferred, DeleteOrDefer("C:\\first.exe"));
   EXPECT_EQ(RemovalResult::Deferred, DeleteOrDefer("C:\\second.exe"));
 
-  EXPECT_EQ(RenameSection({"NUL=C:\\first.exe", "NUL=C:\\second.exe"}),
-            Wininit());
-  if (IsNt()) {
-    EXPECT_EQ(MoveList({{"C:\\first.exe", ""}, {"C:\\second.exe", ""}}),
-              sim::BootTimeMoves());
-  }
+  ExpectScheduled({"NUL=C:\\first.exe", "NUL=C:\\second.exe"});
   CloseHandle(first);
   CloseHandle(second);
 
@@ -177,26 +187,6 @@ TEST_P(DeferredRemovalTest, TwoDeferredDeletionsKeepBothEntries) {
 
   EXPECT_FALSE(sim::FileExists("C:\\first.exe"));
   EXPECT_FALSE(sim::FileExists("C:\\second.exe"));
-}
-
-TEST_P(DeferredRemovalTest, ScheduleFileKeepsWhatWasThere) {
-  sim::PutFile(WininitPath(),
-               "[settings]\r\nkeep=1\r\n"
-               "[rename]\r\nNUL=C:\\OLD.EXE\r\nC:\\A.EXE=C:\\B.EXE\r\n"
-               "\r\n"
-               "[other]\r\nNUL=C:\\NOT.EXE\r\n");
-  sim::PutFile("C:\\worm.exe", "MZ");
-  sim::FailCall("DeleteFileA", ERROR_SHARING_VIOLATION);
-
-  EXPECT_EQ(RemovalResult::Deferred, DeleteOrDefer("C:\\worm.exe"));
-
-  EXPECT_EQ(
-      "[settings]\r\nkeep=1\r\n"
-      "[rename]\r\nNUL=C:\\OLD.EXE\r\nC:\\A.EXE=C:\\B.EXE\r\n"
-      "NUL=C:\\worm.exe\r\n"
-      "\r\n"
-      "[other]\r\nNUL=C:\\NOT.EXE\r\n",
-      Wininit());
 }
 
 TEST_P(DeferredRemovalTest, WininitNamesUseShortFormsTheBootListLongOnes) {
@@ -215,14 +205,12 @@ TEST_P(DeferredRemovalTest, WininitNamesUseShortFormsTheBootListLongOnes) {
   EXPECT_EQ(RemovalResult::Deferred,
             RenameOrDefer(saved.c_str(), target.c_str()));
 
-  EXPECT_EQ(RenameSection({
-                "NUL=C:\\PROGRA~1\\WORMFO~1\\LONGWO~1.EXE",
-                "C:\\PROGRA~1\\WORMFO~1\\rundll32.exe="
-                "C:\\PROGRA~1\\WORMFO~1\\SAVEDP~1.EXE",
-            }),
-            Wininit());
   if (IsNt()) {
-    EXPECT_EQ(MoveList({{worm, ""}, {saved, target}}), sim::BootTimeMoves());
+    ExpectScheduled({"NUL=" + worm, target + "=" + saved});
+  } else {
+    ExpectScheduled({"NUL=C:\\PROGRA~1\\WORMFO~1\\LONGWO~1.EXE",
+                     "C:\\PROGRA~1\\WORMFO~1\\rundll32.exe="
+                     "C:\\PROGRA~1\\WORMFO~1\\SAVEDP~1.EXE"});
   }
   CloseHandle(running);
   CloseHandle(busy);
@@ -232,16 +220,6 @@ TEST_P(DeferredRemovalTest, WininitNamesUseShortFormsTheBootListLongOnes) {
   EXPECT_FALSE(sim::FileExists(worm));
   EXPECT_FALSE(sim::FileExists(saved));
   EXPECT_EQ("original", sim::FileContents(target));
-}
-
-TEST_P(DeferredRemovalTest, RenameTargetInAMissingDirectoryIsWrittenAsGiven) {
-  sim::PutFile("C:\\a.exe", "a");
-  sim::FailCall("MoveFileA", ERROR_ACCESS_DENIED);
-
-  EXPECT_EQ(RemovalResult::Deferred,
-            RenameOrDefer("C:\\a.exe", "C:\\No Such Dir\\b.exe"));
-
-  EXPECT_EQ(RenameSection({"C:\\No Such Dir\\b.exe=C:\\a.exe"}), Wininit());
 }
 
 TEST_P(DeferredRemovalTest, ErrorClassesDecideWhatIsDeferred) {
@@ -267,20 +245,16 @@ TEST_P(DeferredRemovalTest, ErrorClassesDecideWhatIsDeferred) {
       sim::PutFile("C:\\worm.exe", "MZ");
       sim::FailCall("DeleteFileA", code);
       EXPECT_EQ(c.deletion, DeleteOrDefer("C:\\worm.exe")) << "error " << code;
-      bool deletionScheduled = c.deletion == RemovalResult::Deferred;
-      EXPECT_EQ(deletionScheduled, Wininit() != "") << "error " << code;
-      if (IsNt()) {
-        EXPECT_EQ(deletionScheduled, !sim::BootTimeMoves().empty())
-            << "error " << code;
-      }
+      EXPECT_EQ(c.deletion == RemovalResult::Deferred, AnythingScheduled())
+          << "error " << code;
 
       sim::Reset(GetParam());
       sim::PutFile("C:\\worm.exe", "MZ");
       sim::FailCall("MoveFileA", code);
       EXPECT_EQ(c.rename, RenameOrDefer("C:\\worm.exe", "C:\\new.exe"))
           << "error " << code;
-      bool renameScheduled = c.rename == RemovalResult::Deferred;
-      EXPECT_EQ(renameScheduled, Wininit() != "") << "error " << code;
+      EXPECT_EQ(c.rename == RemovalResult::Deferred, AnythingScheduled())
+          << "error " << code;
       EXPECT_TRUE(sim::FileExists("C:\\worm.exe"));
     }
   }
@@ -294,8 +268,7 @@ TEST_P(DeferredRemovalTest, FailureWithoutAnErrorCodeIsJudgedByTheDisk) {
   sim::FailCall("MoveFileA", 0);
   EXPECT_EQ(RemovalResult::Failed,
             RenameOrDefer("C:\\worm.exe", "C:\\new.exe"));
-  EXPECT_EQ("", Wininit());
-  EXPECT_TRUE(sim::BootTimeMoves().empty());
+  EXPECT_FALSE(AnythingScheduled());
   EXPECT_TRUE(sim::FileExists("C:\\worm.exe"));
   EXPECT_EQ(0, sim::OpenHandleCount());
 
@@ -308,40 +281,35 @@ TEST_P(DeferredRemovalTest, FailureWithoutAnErrorCodeIsJudgedByTheDisk) {
       << "source gone, target in place";
 }
 
-TEST_P(DeferredRemovalTest, UnknownPlatformSchedulesNothingAndSaysNothing) {
-  sim::PutFile("C:\\worm.exe", "MZ");
-  std::string files = sim::FileSystemDump();
-  HANDLE running = HoldOpen("C:\\worm.exe");
-  RunState run = {true, false};
+// A compatibility mode ("Windows 95", "Windows 98 / Windows Me") makes an NT
+// system report the 9x line; it still keeps, and reads, only the move list.
+// Where the deferral goes is what the system does: the 9x line's
+// MoveFileExA is not implemented. The version it reports is not asked.
+TEST_P(DeferredRemovalTest, ScheduleIsTheOneTheSystemKeeps) {
+  const std::string existing = RenameSection({"NUL=C:\\OLD.EXE"});
+  for (DWORD reported : {VER_PLATFORM_WIN32_NT, VER_PLATFORM_WIN32_WINDOWS}) {
+    SCOPED_TRACE(reported);
+    sim::Reset(GetParam());
+    sim::SetReportedVersion(reported, 4, 10, 2222);
+    sim::PutFile(WininitPath(), existing);
+    sim::PutFile("C:\\worm.exe", "MZ");
+    HANDLE running = HoldOpen("C:\\worm.exe");
 
-  sim::FailCall("GetVersionExA", ERROR_INVALID_PARAMETER, 1);
-  sim::FailCall("GetVersionExA", ERROR_INVALID_PARAMETER, 2);
-  RemovalResult deletion = DeleteOrDefer("C:\\worm.exe");
-  ReportRemoval("C:\\worm.exe", deletion, run);
-  sim::FailCall("GetVersionExA", ERROR_INVALID_PARAMETER, 1);
-  sim::FailCall("GetVersionExA", ERROR_INVALID_PARAMETER, 2);
-  RemovalResult rename = RenameOrDefer("C:\\worm.exe", "C:\\new.exe");
-  ReportRemoval("C:\\worm.exe", rename, run);
-  CloseHandle(running);
+    EXPECT_EQ(RemovalResult::Deferred, DeleteOrDefer("C:\\worm.exe"));
+    CloseHandle(running);
 
-  EXPECT_EQ(RemovalResult::NoVersion, deletion);
-  EXPECT_EQ(RemovalResult::NoVersion, rename);
-  EXPECT_EQ(4, sim::CallCount("GetVersionExA"));
-  EXPECT_EQ(files, sim::FileSystemDump());
-  EXPECT_TRUE(sim::BootTimeMoves().empty());
-  EXPECT_EQ("", sim::ConsoleOutput());
-  EXPECT_FALSE(run.RestartNeeded);
-}
-
-TEST_P(DeferredRemovalTest, VersionQueryIsAskedASecondTime) {
-  sim::PutFile("C:\\worm.exe", "MZ");
-  sim::FailCall("DeleteFileA", ERROR_SHARING_VIOLATION);
-  sim::FailCall("GetVersionExA", ERROR_INVALID_PARAMETER);
-
-  EXPECT_EQ(RemovalResult::Deferred, DeleteOrDefer("C:\\worm.exe"));
-
-  EXPECT_EQ(2, sim::CallCount("GetVersionExA"));
-  EXPECT_EQ(RenameSection({"NUL=C:\\worm.exe"}), Wininit());
+    EXPECT_EQ(0, sim::CallCount("GetVersionExA"));
+    if (IsNt()) {
+      EXPECT_EQ(MoveList({{"C:\\worm.exe", ""}}), sim::BootTimeMoves());
+      EXPECT_EQ(existing, Wininit());
+    } else {
+      EXPECT_TRUE(sim::BootTimeMoves().empty());
+      EXPECT_EQ(RenameSection({"NUL=C:\\OLD.EXE", "NUL=C:\\worm.exe"}),
+                Wininit());
+    }
+    sim::Restart();
+    EXPECT_FALSE(sim::FileExists("C:\\worm.exe"));
+  }
 }
 
 TEST_P(DeferredRemovalTest, QueryPlatformIdNamesTheLine) {
@@ -356,51 +324,8 @@ TEST_P(DeferredRemovalTest, QueryPlatformIdNamesTheLine) {
   EXPECT_EQ(99u, platformId);
 }
 
-TEST_P(DeferredRemovalTest, UnwritableScheduleFile) {
-  sim::PutFile("C:\\worm.exe", "MZ");
-  sim::FailCall("DeleteFileA", ERROR_SHARING_VIOLATION);
-  sim::FailCall("WritePrivateProfileSectionA", ERROR_ACCESS_DENIED);
-
-  RemovalResult result = DeleteOrDefer("C:\\worm.exe");
-
-  EXPECT_EQ("", Wininit());
-  // NT still has the boot-time list.
-  EXPECT_EQ(IsNt() ? RemovalResult::Deferred : RemovalResult::Failed, result);
-}
-
-TEST_P(DeferredRemovalTest, NoWindowsDirectoryNoScheduleFile) {
-  sim::PutFile("C:\\worm.exe", "MZ");
-  std::string files = sim::FileSystemDump();
-  sim::FailCall("DeleteFileA", ERROR_SHARING_VIOLATION);
-  sim::FailCall("GetWindowsDirectoryA", ERROR_ACCESS_DENIED);
-
-  RemovalResult result = DeleteOrDefer("C:\\worm.exe");
-
-  EXPECT_EQ(files, sim::FileSystemDump());
-  EXPECT_EQ(0, sim::CallCount("WritePrivateProfileSectionA"));
-  EXPECT_EQ(IsNt() ? RemovalResult::Deferred : RemovalResult::Failed, result);
-}
-
-TEST_P(DeferredRemovalTest, ScheduleFilePathExactFitAndOneOver) {
-  // "\wininit.ini" is 12 characters: a 247-character directory makes 259.
-  for (size_t length : {247u, 248u}) {
-    sim::Reset(GetParam());
-    std::string directory = "C:\\" + std::string(length - 3, 'w');
-    sim::SetWindowsDirectory(directory);
-    sim::PutFile("C:\\worm.exe", "MZ");
-    sim::FailCall("DeleteFileA", ERROR_SHARING_VIOLATION);
-
-    RemovalResult result = DeleteOrDefer("C:\\worm.exe");
-
-    bool fits = length == 247;
-    EXPECT_EQ(fits, sim::FileExists(directory + "\\wininit.ini")) << length;
-    EXPECT_EQ(fits ? 1 : 0, sim::CallCount("WritePrivateProfileSectionA"));
-    EXPECT_EQ(fits || IsNt() ? RemovalResult::Deferred : RemovalResult::Failed,
-              result)
-        << length;
-  }
-}
-
+// MOVEFILE_DELAY_UNTIL_REBOOT works only for administrators; wininit.ini,
+// which NT never reads, is no way out.
 TEST_P(DeferredRemovalTest, LimitedUserOnNtIsToldToDeleteByHand) {
   sim::SetAdministrator(false);
   sim::PutFile("C:\\worm.exe", "MZ");
@@ -411,27 +336,147 @@ TEST_P(DeferredRemovalTest, LimitedUserOnNtIsToldToDeleteByHand) {
   ReportRemoval("C:\\worm.exe", result, run);
   CloseHandle(running);
 
-  // The wininit.ini entry is written on either line.
-  EXPECT_EQ(RenameSection({"NUL=C:\\worm.exe"}), Wininit());
   if (IsNt()) {
     EXPECT_EQ(RemovalResult::Failed, result);
     EXPECT_EQ(scene::CannotDeleteText("C:\\worm.exe"), sim::ConsoleOutput());
     EXPECT_FALSE(run.RestartNeeded);
-    EXPECT_TRUE(sim::BootTimeMoves().empty());
+    EXPECT_FALSE(AnythingScheduled());
   } else {
     EXPECT_EQ(RemovalResult::Deferred, result);
+    ExpectScheduled({"NUL=C:\\worm.exe"});
     EXPECT_TRUE(run.RestartNeeded);
   }
 }
 
-TEST_P(DeferredRemovalTest, SectionThatCannotBeReadIsLeftAlone) {
+TEST_P(DeferredRemovalTest, ReadOnlyWormFileLosesTheAttributeOnly) {
+  struct Case {
+    const char* what;
+    bool heldOpen;
+    RemovalResult result;
+  } cases[] = {
+      {"free: deleted now", false, RemovalResult::Done},
+      {"running: deleted at the restart", true, RemovalResult::Deferred},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    sim::Reset(GetParam());
+    sim::PutFile("C:\\worm.exe", "MZ");
+    sim::SetFileAttributes("C:\\worm.exe",
+                           FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
+    sim::PutFile("C:\\other.exe", "MZ");
+    sim::SetReadOnly("C:\\other.exe", true);
+    HANDLE running = c.heldOpen ? HoldOpen("C:\\worm.exe") : NULL;
+
+    EXPECT_EQ(c.result, DeleteOrDefer("C:\\worm.exe"));
+
+    if (c.heldOpen) {
+      EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN),
+                GetFileAttributesA("C:\\worm.exe"));
+      CloseHandle(running);
+      sim::Restart();
+    }
+    EXPECT_FALSE(sim::FileExists("C:\\worm.exe"));
+    EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_READONLY),
+              GetFileAttributesA("C:\\other.exe") & FILE_ATTRIBUTE_READONLY);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(BothLines, DeferredRemovalTest,
+                         testing::Values(sim::Line::Nt, sim::Line::Win9x));
+
+// wininit.ini, the 9x line's schedule: WININIT carries out its [rename]
+// section at the next start and renames the file to wininit.bak.
+class WininitScheduleTest : public testing::Test {
+ protected:
+  void SetUp() override { sim::Reset(sim::Line::Win9x); }
+};
+
+TEST_F(WininitScheduleTest, FileKeepsWhatWasThere) {
+  sim::PutFile(WininitPath(),
+               "[settings]\r\nkeep=1\r\n"
+               "[rename]\r\nNUL=C:\\OLD.EXE\r\nC:\\A.EXE=C:\\B.EXE\r\n"
+               "\r\n"
+               "[other]\r\nNUL=C:\\NOT.EXE\r\n");
+  sim::PutFile("C:\\worm.exe", "MZ");
+  sim::FailCall("DeleteFileA", ERROR_SHARING_VIOLATION);
+
+  EXPECT_EQ(RemovalResult::Deferred, DeleteOrDefer("C:\\worm.exe"));
+
+  EXPECT_EQ(
+      "[settings]\r\nkeep=1\r\n"
+      "[rename]\r\nNUL=C:\\OLD.EXE\r\nC:\\A.EXE=C:\\B.EXE\r\n"
+      "NUL=C:\\worm.exe\r\n"
+      "\r\n"
+      "[other]\r\nNUL=C:\\NOT.EXE\r\n",
+      Wininit());
+}
+
+// WININIT renames the file away at every start, so it is usually missing,
+// and the section write does not create a file named by a full path.
+TEST_F(WininitScheduleTest, WritesFailingOrNoPlaceForTheFileRecordNothing) {
+  struct Case {
+    const char* what;
+    bool fileExists;
+    const char* failingCall;  // NULL: none
+    bool recorded;
+  } cases[] = {
+      {"no file: created", false, NULL, true},
+      {"a file with entries", true, NULL, true},
+      {"no file, its write fails", false, "WritePrivateProfileStringA", false},
+      {"a file with entries, its write fails", true,
+       "WritePrivateProfileSectionA", false},
+      {"no Windows directory for its path", false, "GetWindowsDirectoryA",
+       false},
+  };
+  const std::string existing = RenameSection({"NUL=C:\\OLD.EXE"});
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    sim::Reset(sim::Line::Win9x);
+    if (c.fileExists) sim::PutFile(WininitPath(), existing);
+    sim::PutFile("C:\\worm.exe", "MZ");
+    sim::FailCall("DeleteFileA", ERROR_SHARING_VIOLATION);
+    if (c.failingCall != NULL) sim::FailCall(c.failingCall, ERROR_DISK_FULL);
+
+    RemovalResult result = DeleteOrDefer("C:\\worm.exe");
+
+    EXPECT_EQ(c.recorded ? RemovalResult::Deferred : RemovalResult::Failed,
+              result);
+    std::string expected = c.fileExists ? existing : "";
+    if (c.recorded) {
+      expected = c.fileExists
+                     ? RenameSection({"NUL=C:\\OLD.EXE", "NUL=C:\\worm.exe"})
+                     : RenameSection({"NUL=C:\\worm.exe"});
+    }
+    EXPECT_EQ(expected, Wininit());
+  }
+}
+
+TEST_F(WininitScheduleTest, PathExactFitAndOneOver) {
+  // "\wininit.ini" is 12 characters: a 247-character directory makes 259.
+  for (size_t length : {247u, 248u}) {
+    sim::Reset(sim::Line::Win9x);
+    std::string directory = "C:\\" + std::string(length - 3, 'w');
+    sim::SetWindowsDirectory(directory);
+    sim::PutFile("C:\\worm.exe", "MZ");
+    sim::FailCall("DeleteFileA", ERROR_SHARING_VIOLATION);
+
+    RemovalResult result = DeleteOrDefer("C:\\worm.exe");
+
+    bool fits = length == 247;
+    EXPECT_EQ(fits, sim::FileExists(directory + "\\wininit.ini")) << length;
+    EXPECT_EQ(fits ? RemovalResult::Deferred : RemovalResult::Failed, result)
+        << length;
+  }
+}
+
+TEST_F(WininitScheduleTest, SectionThatCannotBeReadIsLeftAlone) {
   // Another program holds wininit.ini while the section is read and lets it
   // go before it is written.
   const std::string existing =
       RenameSection({"NUL=C:\\OLD.EXE", "C:\\A.EXE=C:\\B.EXE"});
   for (DWORD error : {ERROR_SHARING_VIOLATION, ERROR_ACCESS_DENIED,
                       ERROR_NOT_ENOUGH_MEMORY}) {
-    sim::Reset(GetParam());
+    sim::Reset(sim::Line::Win9x);
     sim::PutFile(WininitPath(), existing);
     sim::PutFile("C:\\worm.exe", "MZ");
     sim::FailCall("DeleteFileA", ERROR_SHARING_VIOLATION);
@@ -440,46 +485,59 @@ TEST_P(DeferredRemovalTest, SectionThatCannotBeReadIsLeftAlone) {
     RemovalResult result = DeleteOrDefer("C:\\worm.exe");
 
     EXPECT_EQ(existing, Wininit()) << error;
-    EXPECT_EQ(0, sim::CallCount("WritePrivateProfileSectionA")) << error;
-    EXPECT_EQ(IsNt() ? RemovalResult::Deferred : RemovalResult::Failed, result)
-        << error;
+    EXPECT_EQ(RemovalResult::Failed, result) << error;
   }
 }
 
-// The 9x line's profile read can also fail without an error code, giving
-// what an empty or missing section gives; then the file itself decides:
-// when it may hold a [rename] section, it is left alone.
-TEST_P(DeferredRemovalTest,
-       EmptyReadOfAFileThatMayHoldTheSectionWritesNothing) {
+// The profile read can also fail without an error code, giving what an
+// empty or missing section gives; then the file's text decides: a [rename]
+// header at the start of a line with an entry under it means the section
+// may be unread, and it is left alone. An empty section, what deleting
+// entries one by one leaves, takes the entry; "[rename]" in a comment or a
+// value is no header.
+TEST_F(WininitScheduleTest, EmptyReadIsCheckedAgainstTheFile) {
   struct Case {
     const char* what;
     std::string wininit;  // "" for no file
     bool failsSilently;   // the profile read comes back empty, error 0
     bool heldOpen;
-    bool written;
+    std::string written;  // "" when nothing may be written
   } cases[] = {
       {"entries behind a silent failure", RenameSection({"NUL=C:\\OLD.EXE"}),
-       true, false, false},
+       true, false, ""},
       {"a header in other letters", "[ RENAME ]\r\nNUL=C:\\OLD.EXE\r\n", true,
-       false, false},
-      {"a header after another section",
-       "[Options]\r\nA=1\r\n[Rename]\r\nC:\\A.EXE=C:\\B.EXE\r\n", true, false,
-       false},
+       false, ""},
+      {"an indented header after another section",
+       "[Options]\r\nA=1\r\n  [Rename]\r\nC:\\A.EXE=C:\\B.EXE\r\n", true, false,
+       ""},
+      {"an entry after comments and blank lines",
+       "[rename]\r\n; kept\r\n\r\nNUL=C:\\OLD.EXE\r\n", true, false, ""},
       {"a file held by another program", RenameSection({"NUL=C:\\OLD.EXE"}),
-       true, true, false},
+       true, true, ""},
       {"a file too large to read whole",
-       "[Options]\r\nA=" + std::string(40000, 'x') + "\r\n", true, false,
-       false},
-      {"another section only", "[Options]\r\nA=1\r\n", false, false, true},
+       "[Options]\r\nA=" + std::string(40000, 'x') + "\r\n", true, false, ""},
+      {"another section only", "[Options]\r\nA=1\r\n", false, false,
+       "[Options]\r\nA=1\r\n[rename]\r\nNUL=C:\\worm.exe\r\n"},
       {"another section only, silent failure", "[Options]\r\nA=1\r\n", true,
-       false, true},
-      {"a similar name", "[renamed]\r\nA=1\r\n[rename\r\n", true, false, true},
-      {"no file", "", true, false, true},
+       false, "[Options]\r\nA=1\r\n[rename]\r\nNUL=C:\\worm.exe\r\n"},
+      {"similar names", "[renamed]\r\nA=1\r\n[rename it]\r\n", true, false,
+       "[renamed]\r\nA=1\r\n[rename it]\r\n[rename]\r\nNUL=C:\\worm.exe\r\n"},
+      {"an empty section", "[rename]\r\n[Options]\r\nA=1\r\n", false, false,
+       "[rename]\r\nNUL=C:\\worm.exe\r\n[Options]\r\nA=1\r\n"},
+      {"an empty section, silent failure", "[rename]\r\n", true, false,
+       "[rename]\r\nNUL=C:\\worm.exe\r\n"},
+      {"an empty section with a comment", "[rename]\r\n; none\r\n\r\n", false,
+       false, "[rename]\r\n; none\r\nNUL=C:\\worm.exe\r\n\r\n"},
+      {"the word in a comment", "[Options]\r\n;[rename]\r\nA=1\r\n", true,
+       false,
+       "[Options]\r\n;[rename]\r\nA=1\r\n[rename]\r\nNUL=C:\\worm.exe\r\n"},
+      {"the word in a value", "[Options]\r\nA=[rename]\r\nB=1\r\n", true, false,
+       "[Options]\r\nA=[rename]\r\nB=1\r\n[rename]\r\nNUL=C:\\worm.exe\r\n"},
+      {"no file", "", true, false, RenameSection({"NUL=C:\\worm.exe"})},
   };
-  const std::string entry = "NUL=C:\\worm.exe";
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    sim::Reset(GetParam());
+    sim::Reset(sim::Line::Win9x);
     if (!c.wininit.empty()) sim::PutFile(WininitPath(), c.wininit);
     HANDLE holder = c.heldOpen ? HoldOpen(WininitPath()) : NULL;
     sim::PutFile("C:\\worm.exe", "MZ");
@@ -491,32 +549,25 @@ TEST_P(DeferredRemovalTest,
     RemovalResult result = DeleteOrDefer("C:\\worm.exe");
     if (holder != NULL) CloseHandle(holder);
 
-    if (c.written) {
-      EXPECT_NE(std::string::npos, Wininit().find(entry + "\r\n"));
-      EXPECT_EQ(0u, Wininit().find(c.wininit));
-    } else {
-      EXPECT_EQ(c.wininit, Wininit());
-    }
+    EXPECT_EQ(c.written.empty() ? c.wininit : c.written, Wininit());
     EXPECT_EQ(
-        c.written || IsNt() ? RemovalResult::Deferred : RemovalResult::Failed,
+        c.written.empty() ? RemovalResult::Failed : RemovalResult::Deferred,
         result);
   }
 }
 
-TEST_P(DeferredRemovalTest, SectionTooLargeToReadWholeIsLeftAlone) {
+TEST_F(WininitScheduleTest, SectionTooLargeToReadWholeIsLeftAlone) {
   std::string existing = "[rename]\r\nNUL=" + std::string(40000, 'x') + "\r\n";
   sim::PutFile(WininitPath(), existing);
   sim::PutFile("C:\\worm.exe", "MZ");
   sim::FailCall("DeleteFileA", ERROR_SHARING_VIOLATION);
 
-  RemovalResult result = DeleteOrDefer("C:\\worm.exe");
+  EXPECT_EQ(RemovalResult::Failed, DeleteOrDefer("C:\\worm.exe"));
 
   EXPECT_EQ(existing, Wininit());
-  EXPECT_EQ(0, sim::CallCount("WritePrivateProfileSectionA"));
-  EXPECT_EQ(IsNt() ? RemovalResult::Deferred : RemovalResult::Failed, result);
 }
 
-TEST_P(DeferredRemovalTest, SectionBufferExactFitAndOneOver) {
+TEST_F(WininitScheduleTest, SectionBufferExactFitAndOneOver) {
   // The section is read into 32,767 bytes, the most that the 9x line's
   // profile functions take; the existing line of n characters takes n + 1,
   // the new "NUL=C:\worm.exe" line 16 and the list's end 1.
@@ -524,7 +575,7 @@ TEST_P(DeferredRemovalTest, SectionBufferExactFitAndOneOver) {
   const std::string entry = "NUL=C:\\worm.exe";
   const size_t fitting = kBuffer - (entry.size() + 1) - 1 - 1;
   for (size_t lineLength : {fitting, fitting + 1}) {
-    sim::Reset(GetParam());
+    sim::Reset(sim::Line::Win9x);
     std::string line = "C:\\X.EXE=" + std::string(lineLength - 9, 'y');
     sim::PutFile(WininitPath(), RenameSection({line}));
     sim::PutFile("C:\\worm.exe", "MZ");
@@ -536,13 +587,57 @@ TEST_P(DeferredRemovalTest, SectionBufferExactFitAndOneOver) {
     EXPECT_EQ(fits ? RenameSection({line, entry}) : RenameSection({line}),
               Wininit())
         << lineLength;
-    EXPECT_EQ(fits || IsNt() ? RemovalResult::Deferred : RemovalResult::Failed,
-              result)
+    EXPECT_EQ(fits ? RemovalResult::Deferred : RemovalResult::Failed, result)
         << lineLength;
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(BothLines, DeferredRemovalTest,
-                         testing::Values(sim::Line::Nt, sim::Line::Win9x));
+// WININIT runs before long file names exist and ignores an entry that
+// names a file by its long name: such an entry would be no schedule at all.
+TEST_F(WininitScheduleTest, OnlyNamesTheBootTimeProcessorReadsAreWritten) {
+  struct Case {
+    const char* what;
+    std::string from;
+    std::string to;  // "" for a deletion
+    int shortNameFailures;
+    std::string entry;  // "" when nothing may be written
+  } cases[] = {
+      {"a long name, shortened", "C:\\Long Folder\\Long Name.exe", "", 0,
+       "NUL=C:\\LONGFO~1\\LONGNA~1.EXE"},
+      {"a long name without its short form", "C:\\Long Folder\\Long Name.exe",
+       "", 1, ""},
+      {"the same, with its folder's short form failing too",
+       "C:\\Long Folder\\Long Name.exe", "", 2, ""},
+      {"a short name without its short form", "C:\\RECYCLED\\SirC32.exe", "", 1,
+       "NUL=C:\\RECYCLED\\SirC32.exe"},
+      {"a rename into a long folder that is missing", "C:\\a.exe",
+       "C:\\No Such Dir\\b.exe", 0, ""},
+      {"a rename into a short folder that is missing", "C:\\a.exe",
+       "C:\\NOSUCH\\b.exe", 0, "C:\\NOSUCH\\b.exe=C:\\a.exe"},
+      {"a rename to a long name", "C:\\a.exe", "C:\\Long Target.exe", 0, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    sim::Reset(sim::Line::Win9x);
+    sim::PutFile(c.from, "MZ");
+    sim::FailCall(c.to.empty() ? "DeleteFileA" : "MoveFileA",
+                  ERROR_SHARING_VIOLATION);
+    for (int n = 1; n <= c.shortNameFailures; ++n) {
+      sim::FailCall("GetShortPathNameA", ERROR_ACCESS_DENIED, n);
+    }
+
+    RemovalResult result = c.to.empty()
+                               ? DeleteOrDefer(c.from.c_str())
+                               : RenameOrDefer(c.from.c_str(), c.to.c_str());
+
+    EXPECT_EQ(c.entry.empty() ? RemovalResult::Failed : RemovalResult::Deferred,
+              result);
+    EXPECT_EQ(c.entry.empty() ? "" : RenameSection({c.entry}), Wininit());
+    if (!c.entry.empty() && c.to.empty()) {
+      sim::Restart();
+      EXPECT_FALSE(sim::FileExists(c.from));
+    }
+  }
+}
 
 }  // namespace

@@ -51,6 +51,8 @@ const FaultRow kFaultTable[] = {
     {"CloseHandle", ERROR_INVALID_HANDLE},
     {"FindFirstFileA", ERROR_ACCESS_DENIED},
     {"FindClose", ERROR_INVALID_HANDLE},
+    {"GetFileAttributesA", ERROR_ACCESS_DENIED},
+    {"SetFileAttributesA", ERROR_ACCESS_DENIED},
     {"GetShortPathNameA", ERROR_ACCESS_DENIED},
     {"GetPrivateProfileSectionA", ERROR_ACCESS_DENIED},
     {"WritePrivateProfileSectionA", ERROR_DISK_FULL},

@@ -64,9 +64,10 @@ TEST_P(SircamRunTest, RoadOfOneInfection) {
   if (line() == sim::Line::Nt)
     expectedMoves.push_back({scene::kSircamRecycledCopy, ""});
   EXPECT_EQ(expectedMoves, sim::BootTimeMoves());
-  EXPECT_NE(string::npos,
-            sim::FileContents(scene::WindowsDirectory(line()) + "\\wininit.ini")
-                .find("NUL=C:\\RECYCLED\\SirC32.exe"));
+  EXPECT_EQ(
+      line() == sim::Line::Nt ? ""
+                              : "[rename]\r\nNUL=C:\\RECYCLED\\SirC32.exe\r\n",
+      sim::FileContents(scene::WindowsDirectory(line()) + "\\wininit.ini"));
 
   sim::Restart();
   EXPECT_FALSE(sim::FileExists(scene::kSircamRecycledCopy));

@@ -116,6 +116,16 @@ bool FileExists(const std::string& path);
 bool DirectoryExists(const std::string& path);
 std::string FileContents(const std::string& path);
 void SetReadOnly(const std::string& path, bool readOnly);
+// Sets the file's attributes to any of FILE_ATTRIBUTE_READONLY, _HIDDEN,
+// _SYSTEM and _ARCHIVE (the others are dropped).
+void SetFileAttributes(const std::string& path, DWORD attributes);
+// A folder its owner made private (XP's "Make this folder private", which
+// takes the Administrators group off it): on the NT line, below it the
+// running account's FindFirstFileA, CreateFileA, DeleteFileA, MoveFileA and
+// every other call that names a path fail with ERROR_ACCESS_DENIED, while
+// MoveFileExA still records a boot-time operation and Restart(), which runs
+// as the system, carries it out. The 9x line has no access lists.
+void MakePrivate(const std::string& path);
 // Every drive, directory and file with its size, one per line, in a stable
 // order.
 std::string FileSystemDump();

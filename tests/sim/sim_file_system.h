@@ -44,6 +44,9 @@ struct Node {
   std::string name;
   std::string shortName;  // empty when the name itself is a valid 8.3 name
   bool isDirectory = false;
+  // Made private (sim::MakePrivate): on the NT line the running account may
+  // not look below it.
+  bool isPrivate = false;
   DWORD attributes = 0;
   std::string contents;
   std::vector<std::shared_ptr<Node>> children;
@@ -75,6 +78,9 @@ struct FileState {
   DWORD nextWriteLimit = 0;
   // Set by SetReportedFileSize, by upper-case full path.
   std::map<std::string, uint64_t> reportedSizes;
+  // While Restart() carries out the boot-time schedule, which runs as the
+  // system, before any account logs on.
+  bool restarting = false;
 };
 
 extern FileState g_files;

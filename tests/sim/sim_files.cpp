@@ -251,6 +251,20 @@ void ShortenNextWrite(DWORD bytes) {
   g_files.nextWriteLimit = bytes;
 }
 
+void SetFileAttributes(const std::string& path, DWORD attributes) {
+  Location location = Locate(path.c_str(), false, Caller::Control);
+  if (location.error != 0) SetupError("no such file", path);
+  location.entry->attributes = attributes & kSettableAttributes;
+}
+
+void MakePrivate(const std::string& path) {
+  Location location = Locate(path.c_str(), false, Caller::Control);
+  if (location.error != 0 || !location.entry->isDirectory) {
+    SetupError("no such directory", path);
+  }
+  location.entry->isPrivate = true;
+}
+
 void SetReadOnly(const std::string& path, bool readOnly) {
   Location location = Locate(path.c_str(), false, Caller::Control);
   if (location.error != 0) SetupError("no such file", path);
@@ -432,6 +446,15 @@ HANDLE WINAPI CreateFileA(LPCSTR path, DWORD access, DWORD shareMode,
     }
     bool writes = (access & GENERIC_WRITE) || disposition == CREATE_ALWAYS;
     if (writes && (node->attributes & FILE_ATTRIBUTE_READONLY)) {
+      sim::internal::SetError(ERROR_ACCESS_DENIED);
+      return INVALID_HANDLE_VALUE;
+    }
+    // "If CREATE_ALWAYS and FILE_ATTRIBUTE_NORMAL are specified, CreateFile
+    // fails ... if the file exists and has the FILE_ATTRIBUTE_HIDDEN or
+    // FILE_ATTRIBUTE_SYSTEM attribute" (its reference page).
+    const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    if (disposition == CREATE_ALWAYS &&
+        (node->attributes & kept & ~flagsAndAttributes) != 0) {
       sim::internal::SetError(ERROR_ACCESS_DENIED);
       return INVALID_HANDLE_VALUE;
     }

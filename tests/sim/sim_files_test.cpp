@@ -223,7 +223,7 @@ bool WriteProfileStringFails() {
   return !WritePrivateProfileStringA("rename", "NUL", "C:\\X", "C:\\w.ini");
 }
 bool WriteProfileSectionFails() {
-  return !WritePrivateProfileSectionA("rename", "NUL=C:\\X\0", "C:\\w.ini");
+  return !WritePrivateProfileSectionA("rename", "NUL=C:\\X\0", "C:\\p.ini");
 }
 bool GetProfileSectionFails() {
   char buffer[64];

@@ -239,6 +239,11 @@ Location Locate(LPCSTR path, bool wildcardsInLast, Caller caller) {
       location.error = ERROR_PATH_NOT_FOUND;
       return location;
     }
+    if (next->isPrivate && caller == Caller::Api && !g_files.restarting &&
+        sim::internal::IsNt()) {
+      location.error = ERROR_ACCESS_DENIED;
+      return location;
+    }
     directory = next;
   }
   location.directory = directory;

@@ -214,11 +214,13 @@ void Restart() {
   g_files.searches.clear();
   g_files.consoles.clear();
   internal::CloseAllConsoleHandles();
+  g_files.restarting = true;
   if (internal::IsNt()) {
     CarryOutMoveList();
   } else {
     CarryOutWininit();
   }
+  g_files.restarting = false;
   g_files.bootMoves.clear();
 }
 
@@ -354,7 +356,10 @@ BOOL WINAPI WritePrivateProfileSectionA(LPCSTR section, LPCSTR keysAndValues,
   }
   std::string path = ProfilePath(fileName);
   std::vector<std::string> lines;
-  DWORD error = ReadProfile(path, true, &lines);
+  // "does not create a file if lpFileName contains the full path and
+  // filename of a file that does not exist" (its reference page).
+  bool namedByFullPath = path == fileName;
+  DWORD error = ReadProfile(path, !namedByFullPath, &lines);
   if (error != 0) return FailWith(error);
   size_t header = 0;
   size_t end = 0;
