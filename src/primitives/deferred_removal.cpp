@@ -136,7 +136,8 @@ bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 
 // Whether the line at `line` (up to `end`) is a [rename] section header:
 // at the start of the line, blanks allowed before it and inside the
-// brackets, letters of any case.
+// brackets, letters of any case. A header whose closing bracket is missing
+// counts too: the profile functions may read it as one.
 bool IsScheduleHeader(const char* line, const char* end) {
   const char* at = line;
   while (at < end && IsBlank(*at)) ++at;
@@ -148,7 +149,7 @@ bool IsScheduleHeader(const char* line, const char* end) {
     if (at == end || (*at | 0x20) != *name) return false;
   }
   while (at < end && IsBlank(*at)) ++at;
-  return at < end && *at == ']';
+  return at == end || *at == ']';
 }
 
 // Whether the `length` bytes of a profile file hold an entry line in a

@@ -98,7 +98,9 @@ std::string Entry(const std::string& line) {
 }
 
 // The file's lines once `entry` is appended to its first [rename] section
-// (a new section at the end when it has none); `at` is the entry's line.
+// (a new section at the end when it has none); `at` is the entry's line. A
+// section with entries is written back whole, in the form the profile calls
+// give its entries; into one without, the entry alone is added.
 Lines WithEntryAppended(const Lines& before, const std::string& entry,
                         size_t& at) {
   size_t header = 0;
@@ -116,10 +118,14 @@ Lines WithEntryAppended(const Lines& before, const std::string& entry,
   // Blank lines that close the section stay after the new entry.
   size_t insert = end;
   while (insert > header + 1 && Trim(before[insert - 1]).empty()) --insert;
+  bool hasEntries = false;
+  for (size_t i = header + 1; i < insert; ++i) {
+    hasEntries = hasEntries || !Entry(before[i]).empty();
+  }
   after.assign(before.begin(), before.begin() + header + 1);
   for (size_t i = header + 1; i < insert; ++i) {
-    std::string kept = Entry(before[i]);
-    if (!kept.empty()) after.push_back(kept);
+    std::string kept = hasEntries ? Entry(before[i]) : before[i];
+    if (!kept.empty() || !hasEntries) after.push_back(kept);
   }
   at = after.size();
   after.push_back(entry);
