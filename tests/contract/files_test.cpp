@@ -51,6 +51,51 @@ TEST_F(FileContract, ReadOnlyFileCannotBeDeletedButCanBeRenamed) {
   EXPECT_EQ("data", Read(renamed));
 }
 
+TEST_F(FileContract, ClearingReadOnlyLetsTheFileBeDeleted) {
+  std::string path = Path("guarded.exe");
+  Write(path, "data");
+  ASSERT_TRUE(SetFileAttributesA(
+      path.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  ASSERT_TRUE(SetFileAttributesA(
+      path.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY)));
+  EXPECT_EQ(0u, GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_READONLY);
+  EXPECT_TRUE(DeleteFileA(path.c_str()));
+  EXPECT_FALSE(Exists(path));
+}
+
+// "If CREATE_ALWAYS and FILE_ATTRIBUTE_NORMAL are specified, CreateFile fails
+// and sets the last error to ERROR_ACCESS_DENIED if the file exists and has
+// the FILE_ATTRIBUTE_HIDDEN or FILE_ATTRIBUTE_SYSTEM attribute. To avoid the
+// error, specify the same attributes as the existing file." (CreateFile)
+TEST_F(FileContract, CreateAlwaysOverAHiddenFileNeedsItsAttributes) {
+  const DWORD kHiddenSystem = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  std::string path = Path("hidden.bat");
+  Write(path, "content");
+  ASSERT_TRUE(SetFileAttributesA(path.c_str(), kHiddenSystem));
+
+  SetLastError(0);
+  HANDLE plain = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL,
+                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+  if (plain != INVALID_HANDLE_VALUE) CloseHandle(plain);
+  if (contract::AgainstWine()) {
+    // Wine creates over it all the same: Wine's, not Windows'.
+    Write(path, "content");
+    ASSERT_TRUE(SetFileAttributesA(path.c_str(), kHiddenSystem));
+  } else {
+    EXPECT_EQ(INVALID_HANDLE_VALUE, plain);
+    EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
+    EXPECT_EQ("content", Read(path));
+  }
+
+  HANDLE same = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
+                            kHiddenSystem, NULL);
+  ASSERT_NE(INVALID_HANDLE_VALUE, same);
+  CloseHandle(same);
+  EXPECT_EQ("", Read(path));
+  EXPECT_EQ(kHiddenSystem, GetFileAttributesA(path.c_str()) & (kHiddenSystem));
+}
+
 TEST_F(FileContract, DirectoryCannotBeDeletedAsFile) {
   std::string directory = Path("sub");
   ASSERT_TRUE(CreateDirectoryA(directory.c_str(), NULL));
