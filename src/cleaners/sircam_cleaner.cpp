@@ -180,7 +180,9 @@ void KeepSystemProgram(const char* saved, const char* replaced,
 
 // The worm's rundll32.exe is deleted before the saved original takes its
 // name; when it is in use, both steps wait for the restart, in that order,
-// and the rename alone decides whether the restart is needed.
+// and the rename alone decides whether the restart is needed. A rename
+// scheduled while the worm's file stays would fail at the restart, so it is
+// scheduled only when that file is gone or going.
 void RestoreSystemProgram(const char* drive, RunState& run) {
   PathBuffer saved = "";
   PathBuffer replaced = "";
@@ -190,9 +192,21 @@ void RestoreSystemProgram(const char* drive, RunState& run) {
   }
   WIN32_FIND_DATAA found;
   HANDLE search = FindFirstFileA(saved, &found);
-  if (search == INVALID_HANDLE_VALUE) return;
+  if (search == INVALID_HANDLE_VALUE) {
+    // Without the saved original no rundll32.exe is the worm's; one that
+    // cannot be looked for may be there, and rundll32.exe may be the worm:
+    // the user is told, and rundll32.exe, which may be the system's, stays.
+    DWORD error = GetLastError();
+    if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
+      ReportCannotRestore(replaced, saved);
+    }
+    return;
+  }
   RemovalResult replacedRemoval = DeleteOrDefer(replaced);
-  switch (RenameOrDefer(saved, replaced)) {
+  RemovalResult rename = replacedRemoval == RemovalResult::Failed
+                             ? RenameNow(saved, replaced)
+                             : RenameOrDefer(saved, replaced);
+  switch (rename) {
     case RemovalResult::Done:
       break;
     case RemovalResult::Deferred:

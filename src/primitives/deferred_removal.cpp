@@ -304,6 +304,16 @@ bool PathExists(const char* path) {
   return true;
 }
 
+// Renames now or fails; `error` is the code of a failure that carries one,
+// ERROR_SUCCESS otherwise.
+RemovalResult MoveNow(const char* from, const char* to, DWORD& error) {
+  if (MoveFileA(from, to)) return RemovalResult::Done;
+  error = GetLastError();
+  if (error != ERROR_SUCCESS) return RemovalResult::Failed;
+  return !PathExists(from) && PathExists(to) ? RemovalResult::Done
+                                             : RemovalResult::Failed;
+}
+
 }  // namespace
 
 bool QueryPlatformId(DWORD& platformId) {
@@ -329,15 +339,17 @@ RemovalResult DeleteOrDefer(const char* path) {
   return ScheduleAtBoot(path, NULL);
 }
 
+RemovalResult RenameNow(const char* from, const char* to) {
+  DWORD error = ERROR_SUCCESS;
+  return MoveNow(from, to, error);
+}
+
 RemovalResult RenameOrDefer(const char* from, const char* to) {
-  if (MoveFileA(from, to)) return RemovalResult::Done;
-  DWORD error = GetLastError();
-  if (error == ERROR_SUCCESS) {
-    return !PathExists(from) && PathExists(to) ? RemovalResult::Done
-                                               : RemovalResult::Failed;
-  }
-  if (!IsAccessError(error) && !IsExistsError(error)) {
-    return RemovalResult::Failed;
+  DWORD error = ERROR_SUCCESS;
+  RemovalResult now = MoveNow(from, to, error);
+  if (now == RemovalResult::Done ||
+      (!IsAccessError(error) && !IsExistsError(error))) {
+    return now;
   }
   return ScheduleAtBoot(from, to);
 }

@@ -21,5 +21,7 @@ bool QueryPlatformId(DWORD& platformId);
 // here), and stays without it while its deletion waits for the restart.
 RemovalResult DeleteOrDefer(const char* path);
 RemovalResult RenameOrDefer(const char* from, const char* to);
+// The rename now, never scheduled: Done or Failed.
+RemovalResult RenameNow(const char* from, const char* to);
 
 #endif  // WORMSWEEP_PRIMITIVES_DEFERRED_REMOVAL_H_

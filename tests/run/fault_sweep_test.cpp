@@ -194,6 +194,13 @@ string RunWithFaults(sim::Line line, const vector<Fault>& faults,
   }
   string damageAtRestart = DamageBeyondTheWorms(machine);
   if (!damageAtRestart.empty()) problems += "at restart: " + damageAtRestart;
+  bool registryFailed = false;
+  for (const Fault& fault : faults) {
+    registryFailed = registryFailed || fault.function.compare(0, 3, "Reg") == 0;
+  }
+  string broken = BrokenPromises(machine, sim::ConsoleOutput(), registryFailed);
+  if (!broken.empty())
+    problems += "promised, not so after the restart:\n" + broken;
   return problems;
 }
 

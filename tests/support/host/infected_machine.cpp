@@ -213,13 +213,17 @@ InfectedMachine InfectWithEverything(sim::Line line) {
 
   scene::PlantBleBla();
   machine.wormFiles.push_back(scene::kBleBlaFile);
+  machine.filesByWorm.push_back({{kBleBlaResult}, {scene::kBleBlaFile}, {}});
 
   // All three Navidad variants; the first finds its program in the Run key.
   for (const char* marker : scene::kNavidadMarkers) {
     scene::PlantNavidadMarker(marker);
   }
   const string navidadProgram = system + "\\winsvrc.exe";
-  machine.wormFiles.push_back(scene::PlantNavidadAutostart(navidadProgram));
+  const string navidadFile = scene::PlantNavidadAutostart(navidadProgram);
+  machine.wormFiles.push_back(navidadFile);
+  machine.filesByWorm.push_back(
+      {{kNavidadResultA, kNavidadResultB}, {}, {navidadFile}});
   // Not on the disk: a later variant that finds the value (when the first
   // could not remove it) deletes the program it names, and says it cannot.
   machine.wormFiles.push_back(navidadProgram);
@@ -228,6 +232,12 @@ InfectedMachine InfectWithEverything(sim::Line line) {
   for (const string& copy : scene::SircamCopies(line)) {
     machine.wormFiles.push_back(copy);
   }
+  InfectedMachine::WormFiles sircam = {{kSircamResult}, {}, {}};
+  for (const string& copy : scene::SircamCopies(line)) {
+    bool inStartup = copy.find(scene::kSircamStartupCopyName) != string::npos;
+    (inStartup ? sircam.filesNamedInTheRegistry : sircam.files).push_back(copy);
+  }
+  machine.filesByWorm.push_back(sircam);
   machine.wormFiles.push_back(scene::kSavedRundll32);
   machine.wormFiles.push_back(scene::kRundll32);
 
@@ -268,6 +278,39 @@ string ForeignOutput(const InfectedMachine& machine, const string& output) {
     if (!matched) return output.substr(at);
   }
   return "";
+}
+
+string BrokenPromises(const InfectedMachine& machine, const string& output,
+                      bool registryFailed) {
+  const string upperOutput = Upper(output);
+  string broken;
+  for (const InfectedMachine::WormFiles& worm : machine.filesByWorm) {
+    bool reported = false;
+    for (const string& text : worm.resultTexts) {
+      reported = reported || output.find(text) != string::npos;
+    }
+    if (!reported) continue;
+    std::vector<string> files = worm.files;
+    if (!registryFailed) {
+      files.insert(files.end(), worm.filesNamedInTheRegistry.begin(),
+                   worm.filesNamedInTheRegistry.end());
+    }
+    for (const string& file : files) {
+      if (sim::FileExists(file) &&
+          upperOutput.find(Upper(scene::CannotDeleteText(file))) ==
+              string::npos) {
+        broken += "still there, unnamed: " + file + "\n";
+      }
+    }
+  }
+  if (output.find(kSircamResult) != string::npos &&
+      output.find(scene::CannotRestoreText(
+          scene::kRundll32, scene::kSavedRundll32)) == string::npos &&
+      (!sim::FileExists(scene::kRundll32) ||
+       sim::FileContents(scene::kRundll32) != scene::kSystemRundll32Body)) {
+    broken += "rundll32.exe is not the system's program\n";
+  }
+  return broken;
 }
 
 string DamageBeyondTheWorms(const InfectedMachine& machine) {

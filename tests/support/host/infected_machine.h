@@ -26,6 +26,15 @@ struct InfectedMachine {
   std::string filesBefore;
   // Sircam's copy in the recycle folder, held open as the running worm.
   HANDLE runningWorm;
+  // Each worm's result texts and its files that the scene holds: those in
+  // fixed places, and those that only the registry leads to (a Startup
+  // folder, the program an autostart value names).
+  struct WormFiles {
+    std::vector<std::string> resultTexts;
+    std::vector<std::string> files;
+    std::vector<std::string> filesNamedInTheRegistry;
+  };
+  std::vector<WormFiles> filesByWorm;
 };
 
 // Resets the simulation to the given line and infects it with BleBla.b, the
@@ -44,6 +53,16 @@ std::string ForeignOutput(const InfectedMachine& machine,
 // one description a line, empty when nothing. Also after sim::Restart(),
 // which carries out what the run scheduled.
 std::string DamageBeyondTheWorms(const InfectedMachine& machine);
+
+// What the report promised and the machine does not hold after
+// sim::Restart(): for every worm whose result text `output` holds, each of
+// its files that no text of `output` names is gone, and (Sircam)
+// rundll32.exe is the system's program unless the cannot-restore text names
+// it. A failing registry call only skips its step, silently: after one
+// (`registryFailed`), a file that only the registry leads to may stay. One
+// description a line, empty when every promise holds.
+std::string BrokenPromises(const InfectedMachine& machine,
+                           const std::string& output, bool registryFailed);
 
 // The lines of a text file, without their line ends.
 std::vector<std::string> TextLines(const std::string& text);
