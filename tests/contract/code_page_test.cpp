@@ -40,6 +40,15 @@ TEST(CodePageContract, CountsIncludeTheNul) {
   EXPECT_EQ(3, MultiByteToWideChar(932, 0, "\x83\x5C\x41", -1, wide, MAX_PATH));
 }
 
+// A single-byte code page gives every byte a character: one it leaves
+// undefined becomes the control character of the same number.
+TEST(CodePageContract, EveryByteOfCodePage1252HasACharacter) {
+  WCHAR wide[4];
+  ASSERT_EQ(3, MultiByteToWideChar(1252, 0, "\x81\x8D", -1, wide, 4));
+  EXPECT_EQ(0x81, wide[0]);
+  EXPECT_EQ(0x8D, wide[1]);
+}
+
 struct LackingCase {
   const char* what;
   WCHAR character;
