@@ -22,8 +22,9 @@ bool StandardOutputIsConsole();
 // functions give them; on a console they are shown in the console's output
 // code page, so that the user reads the names the files have. A character
 // that code page lacks is shown as '?', which the user can type back as the
-// wildcard for one character. A path that cannot be converted whole is
-// printed as it is, never cut; so is every path when output is redirected.
+// wildcard for one character. A path whose conversion fails (a call fails,
+// or the path is longer than a path buffer) is printed as it is, never cut;
+// so is every path when output is redirected.
 void ConsolePrintPaths(const char* format, const char* path,
                        const char* secondPath);
 
