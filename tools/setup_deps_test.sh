@@ -18,7 +18,7 @@ fail() {
   failures=$((failures + 1))
 }
 
-all_packages="cmake ninja-build g++ googletest libgtest-dev clang libclang-rt-14-dev g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 wine32:i386 tmux clang-format zip unzip"
+all_packages="cmake ninja-build g++ googletest libgtest-dev clang libclang-rt-14-dev g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 wine32:i386 tmux locales clang-format zip unzip"
 
 # The stand-ins keep the machine's state in $WS_STATE: installed (one
 # package a line), arches (foreign architectures), uid; calls go to log.
@@ -102,7 +102,7 @@ run_setup || fail "fresh machine as a user: exit status $?: $(cat "$WS_STATE/out
 expect_log "fresh machine as a user, through sudo" "$fresh_root_calls"
 
 machine only_tmux_missing 0 "i386
-" cmake ninja-build g++ googletest libgtest-dev clang libclang-rt-14-dev g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 wine32:i386 clang-format zip unzip
+" cmake ninja-build g++ googletest libgtest-dev clang libclang-rt-14-dev g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 wine32:i386 locales clang-format zip unzip
 run_setup || fail "one package missing: exit status $?: $(cat "$WS_STATE/out")"
 expect_log "one package missing, i386 already there" \
   "apt-get update -q [noninteractive]

@@ -12,6 +12,22 @@
 void ConsolePrint(const char* format, ...)
     __attribute__((format(printf, 1, 2)));
 
+// Whether standard output is a console (a character device) rather than a
+// file or a pipe.
+bool StandardOutputIsConsole();
+
+// ConsolePrint for a text that names files: `format`'s conversions are all %s,
+// for `path` and, when the text names a second file, `secondPath` (else
+// NULL). The paths are in the ANSI code page, as the registry and the file
+// functions give them; on a console they are shown in the console's output
+// code page, so that the user reads the names the files have. A character
+// that code page lacks is shown as '?', which the user can type back as the
+// wildcard for one character. A path whose conversion fails (a call fails,
+// or the path is longer than a path buffer) is printed as it is, never cut;
+// so is every path when output is redirected.
+void ConsolePrintPaths(const char* format, const char* path,
+                       const char* secondPath);
+
 // Whether one console input record ends the wait for a key: a key-down that
 // carries a character, or that carries none but is a key with a PC extended
 // code (cursor and editing keys, F1-F12, Alt or Ctrl combinations). Key

@@ -8,12 +8,12 @@ void ReportRemoval(const char* path, RemovalResult result, RunState& run) {
   if (result == RemovalResult::Deferred) {
     run.RestartNeeded = true;
   } else if (result == RemovalResult::Failed) {
-    ConsolePrint(kCannotDeleteFormat, path);
+    ConsolePrintPaths(kCannotDeleteFormat, path, NULL);
   }
 }
 
 void ReportCannotRestore(const char* program, const char* original) {
-  ConsolePrint(kCannotRestoreFormat, program, original);
+  ConsolePrintPaths(kCannotRestoreFormat, program, original);
 }
 
 void TryDeleteFile(const char* path, RunState& run) {

@@ -6,8 +6,7 @@
 add_executable(removal_probe
   ${CMAKE_CURRENT_LIST_DIR}/removal_probe.cpp
   ${CMAKE_SOURCE_DIR}/src/primitives/deferred_removal.cpp
-  ${CMAKE_SOURCE_DIR}/src/primitives/path_building.cpp
-  ${CMAKE_SOURCE_DIR}/src/platform/console_print_win32.cpp)
+  ${CMAKE_SOURCE_DIR}/src/primitives/path_building.cpp)
 target_include_directories(removal_probe PRIVATE ${CMAKE_SOURCE_DIR}/src
   ${CMAKE_SOURCE_DIR}/tests)
 target_compile_options(removal_probe PRIVATE -Wall -Wextra -Werror

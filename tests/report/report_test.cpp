@@ -140,6 +140,118 @@ TEST_P(ReportTest, CannotRestoreNamesTheProgramThenTheOriginal) {
 INSTANTIATE_TEST_SUITE_P(BothLines, ReportTest,
                          testing::Values(sim::Line::Nt, sim::Line::Win9x));
 
+// The paths come in the ANSI code page; the console shows its output code
+// page.
+struct PathCase {
+  const char* what;
+  UINT ansiCodePage;
+  UINT consoleCodePage;
+  bool toConsole;
+  const char* failingCall;  // "" for none
+  int failingNth;
+  const char* path;
+  const char* shown;
+  const char* secondPath;  // NULL: the cannot-delete text, else cannot-restore
+  const char* secondShown;
+};
+
+const char kGermanStartup[] =
+    "C:\\Dokumente und Einstellungen\\J\xFCrgen\\Startmen\xFC\\Programme\\"
+    "Autostart\\Microsoft Internet Office.exe";
+const char kGermanStartupIn850[] =
+    "C:\\Dokumente und Einstellungen\\J\x81rgen\\Startmen\x81\\Programme\\"
+    "Autostart\\Microsoft Internet Office.exe";
+const char kRussianStartup[] =
+    "C:\\Documents and Settings\\\xC8\xE2\xE0\xED\\"
+    "\xC3\xEB\xE0\xE2\xED\xEE\xE5 \xEC\xE5\xED\xFE\\"
+    "\xC0\xE2\xF2\xEE\xE7\xE0\xE3\xF0\xF3\xE7\xEA\xE0\\sirc32.exe";
+const char kRussianStartupIn866[] =
+    "C:\\Documents and Settings\\\x88\xA2\xA0\xAD\\"
+    "\x83\xAB\xA0\xA2\xAD\xAE\xA5 \xAC\xA5\xAD\xEE\\"
+    "\x80\xA2\xE2\xAE\xA7\xA0\xA3\xE0\xE3\xA7\xAA\xA0\\sirc32.exe";
+// "C:\WINDOWS\<Start menu in katakana>\<so>.exe": the trail byte of the last
+// character is a backslash.
+const char kJapanesePath[] =
+    "C:\\WINDOWS\\\x83X\x83^\x81[\x83g\x83\x81\x83j\x83\x85\x81[\\\x83\x5C.exe";
+
+TEST(PathOnConsoleTest, ShownInTheConsolesCodePage) {
+  const std::string euros = "C:\\" + std::string(MAX_PATH - 4, '\x80');
+  const std::string eurosInUtf8 = [&] {
+    std::string text = "C:\\";
+    for (size_t i = 3; i < euros.size(); ++i) text += "\xE2\x82\xAC";
+    return text;
+  }();
+  const std::string tooLong = "C:\\" + std::string(300, '\xFC');
+  const PathCase cases[] = {
+      {"German Startup folder", 1252, 850, true, "", 0, kGermanStartup,
+       kGermanStartupIn850, NULL, NULL},
+      {"French Startup folder", 1252, 850, true, "", 0,
+       "C:\\Documents and Settings\\Ren\xE9"
+       "e\\Menu D\xE9marrer\\Programmes\\"
+       "D\xE9marrage\\Microsoft Internet Office.exe",
+       "C:\\Documents and Settings\\Ren\x82"
+       "e\\Menu D\x82marrer\\Programmes\\"
+       "D\x82marrage\\Microsoft Internet Office.exe",
+       NULL, NULL},
+      {"Russian profile", 1251, 866, true, "", 0, kRussianStartup,
+       kRussianStartupIn866, NULL, NULL},
+      {"Japanese console of the same code page", 932, 932, true, "", 0,
+       kJapanesePath, kJapanesePath, NULL, NULL},
+      {"redirected to a file", 1252, 850, false, "", 0, kGermanStartup,
+       kGermanStartup, NULL, NULL},
+      {"letters the console lacks", 1251, 850, true, "", 0, kRussianStartup,
+       "C:\\Documents and Settings\\????\\??????? ????\\????????????\\"
+       "sirc32.exe",
+       NULL, NULL},
+      {"full-width letters, no look-alikes", 932, 437, true, "", 0,
+       "C:\\\x82\x60\x82\x61\\x.exe", "C:\\??\\x.exe", NULL, NULL},
+      {"the longest path in UTF-8", 1252, 65001, true, "", 0, euros.c_str(),
+       eurosInUtf8.c_str(), NULL, NULL},
+      {"longer than a path", 1252, 850, true, "", 0, tooLong.c_str(),
+       tooLong.c_str(), NULL, NULL},
+      {"no standard output", 1252, 850, true, "GetStdHandle", 1, kGermanStartup,
+       kGermanStartup, NULL, NULL},
+      {"output of unknown type", 1252, 850, true, "GetFileType", 1,
+       kGermanStartup, kGermanStartup, NULL, NULL},
+      {"no console code page", 1252, 850, true, "GetConsoleOutputCP", 1,
+       kGermanStartup, kGermanStartup, NULL, NULL},
+      {"no wide text", 1252, 850, true, "MultiByteToWideChar", 1,
+       kGermanStartup, kGermanStartup, NULL, NULL},
+      {"no console text", 1252, 850, true, "WideCharToMultiByte", 1,
+       kGermanStartup, kGermanStartup, NULL, NULL},
+      {"no check of the console text", 1252, 850, true, "MultiByteToWideChar",
+       2, kGermanStartup, kGermanStartup, NULL, NULL},
+      {"no console text with '?'", 1251, 850, true, "WideCharToMultiByte", 2,
+       kRussianStartup, kRussianStartup, NULL, NULL},
+      {"both files of the cannot-restore text", 1252, 850, true, "", 0,
+       "C:\\WINDOWS\\rundll32.exe", "C:\\WINDOWS\\rundll32.exe", kGermanStartup,
+       kGermanStartupIn850},
+      {"the second file failing alone", 1251, 866, true, "WideCharToMultiByte",
+       2, kRussianStartup, kRussianStartupIn866, kRussianStartup,
+       kRussianStartup},
+  };
+  for (const PathCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    sim::Reset();
+    sim::SetCodePage(c.ansiCodePage);
+    sim::SetConsoleOutputCodePage(c.consoleCodePage);
+    sim::SetStandardOutputIsConsole(c.toConsole);
+    if (c.failingNth > 0) {
+      sim::FailCall(c.failingCall, ERROR_INVALID_PARAMETER, c.failingNth);
+    }
+    RunState run = {true, false};
+
+    if (c.secondPath == NULL) {
+      ReportRemoval(c.path, RemovalResult::Failed, run);
+      EXPECT_EQ(scene::CannotDeleteText(c.shown), sim::ConsoleOutput());
+    } else {
+      ReportCannotRestore(c.path, c.secondPath);
+      EXPECT_EQ(scene::CannotRestoreText(c.shown, c.secondShown),
+                sim::ConsoleOutput());
+    }
+  }
+}
+
 TEST(SectionOutcomeTest, AdviceAndFlags) {
   struct Case {
     bool offersRestart;

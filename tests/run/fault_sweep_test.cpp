@@ -65,6 +65,11 @@ const FaultRow kFaultTable[] = {
     {"SetConsoleMode", ERROR_INVALID_HANDLE},
     {"ReadConsoleInputA", ERROR_INVALID_HANDLE},
     {"SetConsoleCtrlHandler", ERROR_NOT_ENOUGH_MEMORY},
+    {"GetStdHandle", ERROR_INVALID_HANDLE},
+    {"GetFileType", ERROR_INVALID_HANDLE},
+    {"GetConsoleOutputCP", ERROR_INVALID_HANDLE},
+    {"MultiByteToWideChar", ERROR_INVALID_PARAMETER},
+    {"WideCharToMultiByte", ERROR_INSUFFICIENT_BUFFER},
 };
 
 // A call that fails does not release what it was given: Windows does not

@@ -1,5 +1,6 @@
-// The simulated console: captured output, scripted input records, and the
-// input mode of "CONIN$".
+// The simulated console: captured output, where standard output goes and the
+// console's output code page, scripted input records, and the input mode of
+// "CONIN$".
 #include <stdarg.h>
 #include <stdio.h>
 #include <string.h>
@@ -20,6 +21,11 @@ const DWORD kDefaultInputMode =
 
 // Console handles live far from the file handles so that the two never meet.
 const uintptr_t kFirstConsoleHandle = 0x70000;
+// Below the file handles: what GetStdHandle gives for standard output.
+const uintptr_t kStandardOutputHandle = 0x30004;
+
+// A US English Windows, whose ANSI code page is 1252.
+const UINT kDefaultOutputCodePage = 437;
 
 // What the console delivers next: an input record, or a control event
 // (Ctrl+Break, a closed window) that the system raises instead.
@@ -31,6 +37,8 @@ struct QueuedInput {
 
 struct ConsoleState {
   bool available = true;
+  bool standardOutputIsConsole = true;
+  UINT outputCodePage = kDefaultOutputCodePage;
   std::deque<QueuedInput> input;
   std::vector<PHANDLER_ROUTINE> controlHandlers;  // in registration order
   bool endedByControlEvent = false;
@@ -91,6 +99,14 @@ void AppendConsoleOutput(const std::string& text) { g_console.output += text; }
 
 void SetConsoleAvailable(bool available) { g_console.available = available; }
 
+void SetStandardOutputIsConsole(bool isConsole) {
+  g_console.standardOutputIsConsole = isConsole;
+}
+
+void SetConsoleOutputCodePage(UINT codePage) {
+  g_console.outputCodePage = codePage;
+}
+
 void QueueInput(const INPUT_RECORD& record) {
   QueuedInput queued = {false, 0, record};
   g_console.input.push_back(queued);
@@ -132,6 +148,30 @@ void ConsolePrint(const char* format, ...) {
     sim::internal::AppendConsoleOutput(text);
   }
   va_end(arguments);
+}
+
+HANDLE WINAPI GetStdHandle(DWORD which) {
+  if (Fails("GetStdHandle")) return INVALID_HANDLE_VALUE;
+  if (which != STD_OUTPUT_HANDLE) {
+    sim::internal::SetError(ERROR_INVALID_PARAMETER);
+    return INVALID_HANDLE_VALUE;
+  }
+  return reinterpret_cast<HANDLE>(kStandardOutputHandle);
+}
+
+// Only standard output has a type here: the program asks for no other.
+DWORD WINAPI GetFileType(HANDLE file) {
+  if (Fails("GetFileType")) return FILE_TYPE_UNKNOWN;
+  if (reinterpret_cast<uintptr_t>(file) != kStandardOutputHandle) {
+    sim::internal::SetError(ERROR_INVALID_HANDLE);
+    return FILE_TYPE_UNKNOWN;
+  }
+  return g_console.standardOutputIsConsole ? FILE_TYPE_CHAR : FILE_TYPE_DISK;
+}
+
+UINT WINAPI GetConsoleOutputCP(void) {
+  if (Fails("GetConsoleOutputCP")) return 0;
+  return g_console.outputCodePage;
 }
 
 BOOL WINAPI GetConsoleMode(HANDLE console, LPDWORD mode) {

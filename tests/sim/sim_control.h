@@ -26,8 +26,9 @@ enum class Line { Nt, Win9x };
 // empty but for the current user's profile under HKEY_USERS, which is
 // HKEY_CURRENT_USER itself; drive C: holding the Windows directory and the
 // system directory (NT: C:\WINNT and C:\WINNT\system32; 9x: C:\WINDOWS and
-// C:\WINDOWS\SYSTEM); code page 1252; administrator rights; a console with
-// no input queued; nothing captured; no failures armed; last error 0.
+// C:\WINDOWS\SYSTEM); ANSI code page 1252; administrator rights; standard
+// output a console whose output code page is 437 (a US English Windows); no
+// console input queued; nothing captured; no failures armed; last error 0.
 void Reset(Line line = Line::Nt);
 
 Line CurrentLine();
@@ -47,8 +48,15 @@ void SetReportedVersion(DWORD platformId, DWORD major, DWORD minor,
 void SetWindowsDirectory(const std::string& path);
 void SetSystemDirectory(const std::string& path);
 
-// The ANSI code page (IsDBCSLeadByte): 1252, or a double-byte one
-// such as 932.
+// The ANSI code page (IsDBCSLeadByte, CP_ACP in MultiByteToWideChar and
+// WideCharToMultiByte): 1252, or another such as 1251 or the double-byte 932.
+// The two conversions know every code page that glibc's iconv knows as
+// "CP<number>" (437, 850, 866, 932, 1251, 1252, ...) and 65001 (UTF-8). As
+// on Windows, a byte that the code page leaves undefined becomes the
+// character of the same number, and a character that the code page lacks is
+// written as the default character ('?' unless one is given), except a
+// full-width ASCII form (U+FF01 to U+FF5E), which is written as its ASCII
+// counterpart (best fit) and reported as no default character used.
 void SetCodePage(UINT codePage);
 
 // A limited user of the NT line, as without administrator rights:
@@ -154,6 +162,11 @@ std::vector<std::pair<std::string, std::string>> BootTimeMoves();
 void Restart();
 
 // ---- Console ----
+// Where standard output goes: a console (GetFileType: FILE_TYPE_CHAR), or a
+// file (FILE_TYPE_DISK) as after "> file".
+void SetStandardOutputIsConsole(bool isConsole);
+// The code page the console shows its output in (GetConsoleOutputCP).
+void SetConsoleOutputCodePage(UINT codePage);
 // Whether "CONIN$" can be opened (false: CreateFileA fails with
 // ERROR_INVALID_HANDLE, as with no terminal at all).
 void SetConsoleAvailable(bool available);
@@ -177,7 +190,7 @@ DWORD ConsoleInputMode();
 // The modes set by each SetConsoleMode call, in order.
 std::vector<DWORD> ConsoleModeHistory();
 // Everything printed through ConsolePrint, exactly as the program formatted
-// it.
+// it, whether to a console or redirected.
 std::string ConsoleOutput();
 
 }  // namespace sim

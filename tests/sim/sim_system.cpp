@@ -1,8 +1,11 @@
 // The simulated machine as a whole: reset, line of Windows, directories,
-// version, code page, heap, last error and armed failures.
+// version, code pages and their conversions, heap, last error and armed
+// failures.
+#include <iconv.h>
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -52,6 +55,54 @@ UINT CopyDirectory(const std::string& path, LPSTR buffer, UINT size) {
 
 bool InRange(BYTE value, BYTE low, BYTE high) {
   return value >= low && value <= high;
+}
+
+// A converter between UTF-16 and a Windows code page, released when it goes
+// out of scope.
+class Converter {
+ public:
+  Converter(UINT codePage, bool toWide) {
+    if (codePage == CP_ACP) codePage = g_system.codePage;
+    std::string name =
+        codePage == 65001 ? "UTF-8" : "CP" + std::to_string(codePage);
+    descriptor_ = toWide ? iconv_open("UTF-16LE", name.c_str())
+                         : iconv_open(name.c_str(), "UTF-16LE");
+  }
+  ~Converter() {
+    if (valid()) iconv_close(descriptor_);
+  }
+  bool valid() const { return descriptor_ != reinterpret_cast<iconv_t>(-1); }
+  // Converts the whole of `in`, or says that it could not.
+  bool Convert(std::string in, std::string& out) {
+    out.assign(in.size() * 4 + 4, '\0');
+    char* inAt = &in[0];
+    size_t inLeft = in.size();
+    char* outAt = &out[0];
+    size_t outLeft = out.size();
+    iconv(descriptor_, NULL, NULL, NULL, NULL);
+    bool whole = iconv(descriptor_, &inAt, &inLeft, &outAt, &outLeft) !=
+                 static_cast<size_t>(-1);
+    out.resize(out.size() - outLeft);
+    return whole;
+  }
+
+ private:
+  iconv_t descriptor_;
+};
+
+// The result of a conversion into a caller's buffer of `capacity` units: the
+// count needed when the capacity is 0, otherwise the count written, or 0 with
+// ERROR_INSUFFICIENT_BUFFER when it does not fit.
+template <typename Unit>
+int Deliver(const std::vector<Unit>& units, Unit* buffer, int capacity) {
+  int count = static_cast<int>(units.size());
+  if (capacity == 0) return count;
+  if (count > capacity) {
+    g_system.lastError = ERROR_INSUFFICIENT_BUFFER;
+    return 0;
+  }
+  std::copy(units.begin(), units.end(), buffer);
+  return count;
 }
 
 }  // namespace
@@ -263,4 +314,82 @@ BOOL WINAPI HeapFree(HANDLE heap, DWORD flags, LPVOID memory) {
   if (heap == NULL) return FALSE;
   free(memory);
   return TRUE;
+}
+
+int WINAPI MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR multiByte,
+                               int multiByteLength, LPWSTR wide,
+                               int wideLength) {
+  (void)flags;
+  DWORD error = 0;
+  if (sim::internal::InjectedFailure("MultiByteToWideChar", &error)) {
+    g_system.lastError = error;
+    return 0;
+  }
+  Converter converter(codePage, true);
+  if (!converter.valid() || multiByte == NULL || wideLength < 0) {
+    g_system.lastError = ERROR_INVALID_PARAMETER;
+    return 0;
+  }
+  size_t length = multiByteLength < 0 ? strlen(multiByte) + 1
+                                      : static_cast<size_t>(multiByteLength);
+  std::vector<WCHAR> units;
+  for (size_t at = 0; at < length;) {
+    // A double-byte character is converted with its trail byte.
+    size_t size = 1;
+    std::string out;
+    while (!converter.Convert(std::string(multiByte + at, size), out) &&
+           size < 4 && at + size < length) {
+      ++size;
+    }
+    if (out.empty()) {
+      units.push_back(static_cast<BYTE>(multiByte[at]));
+      size = 1;
+    }
+    for (size_t i = 0; i + 1 < out.size(); i += 2) {
+      units.push_back(static_cast<WCHAR>(static_cast<BYTE>(out[i]) |
+                                         static_cast<BYTE>(out[i + 1]) << 8));
+    }
+    at += size;
+  }
+  return Deliver(units, wide, wideLength);
+}
+
+int WINAPI WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide,
+                               int wideLength, LPSTR multiByte,
+                               int multiByteLength, LPCSTR defaultChar,
+                               LPBOOL usedDefaultChar) {
+  (void)flags;
+  DWORD error = 0;
+  if (sim::internal::InjectedFailure("WideCharToMultiByte", &error)) {
+    g_system.lastError = error;
+    return 0;
+  }
+  Converter converter(codePage, false);
+  if (!converter.valid() || wide == NULL || multiByteLength < 0) {
+    g_system.lastError = ERROR_INVALID_PARAMETER;
+    return 0;
+  }
+  size_t length = static_cast<size_t>(wideLength);
+  if (wideLength < 0) {
+    for (length = 0; wide[length] != 0; ++length) {
+    }
+    ++length;
+  }
+  if (usedDefaultChar != NULL) *usedDefaultChar = FALSE;
+  std::vector<char> bytes;
+  for (size_t at = 0; at < length; ++at) {
+    WCHAR unit = wide[at];
+    std::string out;
+    if (converter.Convert(std::string{static_cast<char>(unit & 0xFF),
+                                      static_cast<char>(unit >> 8)},
+                          out)) {
+      bytes.insert(bytes.end(), out.begin(), out.end());
+    } else if (unit >= 0xFF01 && unit <= 0xFF5E) {
+      bytes.push_back(static_cast<char>(unit - 0xFEE0));
+    } else {
+      bytes.push_back(defaultChar != NULL ? *defaultChar : '?');
+      if (usedDefaultChar != NULL) *usedDefaultChar = TRUE;
+    }
+  }
+  return Deliver(bytes, multiByte, multiByteLength);
 }

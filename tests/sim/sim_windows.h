@@ -20,6 +20,9 @@ typedef char CHAR;
 typedef uint16_t WCHAR;
 typedef const char* LPCSTR;
 typedef char* LPSTR;
+typedef const WCHAR* LPCWSTR;
+typedef WCHAR* LPWSTR;
+typedef BOOL* LPBOOL;
 typedef void* HANDLE;
 typedef void* LPVOID;
 typedef const void* LPCVOID;
@@ -232,6 +235,16 @@ UINT WINAPI GetSystemDirectoryA(LPSTR buffer, UINT size);
 BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA info);
 BOOL WINAPI IsDBCSLeadByte(BYTE testChar);
 
+// Text in code pages.
+#define CP_ACP 0
+int WINAPI MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR multiByte,
+                               int multiByteLength, LPWSTR wide,
+                               int wideLength);
+int WINAPI WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide,
+                               int wideLength, LPSTR multiByte,
+                               int multiByteLength, LPCSTR defaultChar,
+                               LPBOOL usedDefaultChar);
+
 #define HEAP_ZERO_MEMORY 0x00000008
 HANDLE WINAPI GetProcessHeap(void);
 LPVOID WINAPI HeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes);
@@ -347,6 +360,15 @@ typedef INPUT_RECORD* PINPUT_RECORD;
 #define CTRL_CLOSE_EVENT 2
 
 typedef BOOL(WINAPI* PHANDLER_ROUTINE)(DWORD controlEvent);
+
+#define STD_OUTPUT_HANDLE ((DWORD)-11)
+#define FILE_TYPE_UNKNOWN 0x0000
+#define FILE_TYPE_DISK 0x0001
+#define FILE_TYPE_CHAR 0x0002
+
+HANDLE WINAPI GetStdHandle(DWORD which);
+DWORD WINAPI GetFileType(HANDLE file);
+UINT WINAPI GetConsoleOutputCP(void);
 
 BOOL WINAPI SetConsoleCtrlHandler(PHANDLER_ROUTINE handler, BOOL add);
 BOOL WINAPI GetConsoleMode(HANDLE console, LPDWORD mode);
