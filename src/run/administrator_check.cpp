@@ -27,8 +27,8 @@ union TokenGroupsBuffer {
 // Zero-initialized: it takes memory at run time but no bytes of the exe.
 TokenGroupsBuffer g_tokenGroups;
 
-// A SID of two subauthorities is 16 bytes long, so that the comparison
-// reads no further than the SID.
+// Only a SID of two subauthorities is 16 bytes long: with the count checked
+// first, the comparison reads no further than the SID.
 bool IsAdministratorsGroup(PSID sid) {
   const BYTE* bytes = static_cast<const BYTE*>(sid);
   return bytes[1] == kAdministratorsSid[1] &&
