@@ -75,13 +75,17 @@ target_compile_definitions(wormsweep PRIVATE
 # Subsystem version 4.0: Windows 95 and NT 4.0 refuse to start a program
 # that asks for a newer one. Only 386 instructions, and no MinGW-w64 start-up
 # code (it is built for the Pentium Pro): the process starts in
-# process_start_win32.cpp.
+# process_start_win32.cpp. Terminal-server aware: under Terminal Services in
+# application mode Windows otherwise hands a program a private per-user
+# folder for the Windows directory, where the worms' files and wininit.ini
+# are not.
 target_link_options(wormsweep PRIVATE
   -s -static -mconsole -nostartfiles
   -Wl,-e,${WORMSWEEP_ENTRY_SYMBOL}
   -Wl,--gc-sections
   -Wl,--major-subsystem-version,4
   -Wl,--minor-subsystem-version,0
+  -Wl,--tsaware
   -Wl,--no-insert-timestamp)
 set_property(SOURCE ${WORMSWEEP_RC} APPEND PROPERTY
   OBJECT_DEPENDS ${CMAKE_BINARY_DIR}/res/wormsweep.manifest)

@@ -2,7 +2,9 @@
 # Checks that wormsweep.exe can still start on the oldest Windows it is for:
 # a 32-bit console program for subsystem 4.0, with 386 instructions only,
 # that imports only from KERNEL32, ADVAPI32 and msvcrt, only functions of the
-# allowlist, and stays within its size budget. With --twin, the same program
+# allowlist, and stays within its size budget. It must also be marked
+# terminal-server aware, or Terminal Services in application mode give it a
+# private per-user folder for the Windows directory. With --twin, the same program
 # under its second name (wormsweep.com, which starts where a worm has taken
 # over how .exe files are opened) must hold exactly the same bytes.
 #
@@ -75,6 +77,14 @@ if [ "$subsystem" != "00000003" ]; then
   problem "subsystem $subsystem, not 00000003 (console)"
 fi
 
+# IMAGE_DLLCHARACTERISTICS_TERMINAL_SERVER_AWARE.
+characteristics=$(header_field DllCharacteristics)
+case "$characteristics" in
+  ''|*[!0-9a-fA-F]*) problem "no DllCharacteristics in its header" ;;
+  *) (( 16#$characteristics & 16#8000 )) ||
+       problem "DllCharacteristics $characteristics: not terminal-server aware" ;;
+esac
+
 # Windows 95 runs on a 386; the Pentium Pro's cmov and fcomi, the 486's
 # bswap, cmpxchg and xadd, and MMX or SSE registers would end the program with
 # an illegal instruction on older processors.
@@ -129,4 +139,4 @@ if [ "$problems" -gt 0 ]; then
   exit 1
 fi
 echo "$exe: $size bytes (budget $max_bytes), subsystem 4.0 console," \
-  "$(wc -l <<<"$imports") imports, all allowed"
+  "terminal-server aware, $(wc -l <<<"$imports") imports, all allowed"

@@ -114,6 +114,14 @@ windowed=$(copy windowed)
 poke_byte "$windowed" $((optional + 68)) 2
 expect_rejected "a windowed program" "$windowed" "not 00000003 (console)"
 
+# DllCharacteristics is the word at offset 70; 0x8000 is its high byte's top
+# bit.
+not_tsaware=$(copy not_tsaware)
+poke_byte "$not_tsaware" $((optional + 71)) \
+  $(( $(od -An -tu1 -j$((optional + 71)) -N1 "$exe") & 0x7f ))
+expect_rejected "an exe not marked terminal-server aware" "$not_tsaware" \
+  "not terminal-server aware"
+
 if [ "$failures" -gt 0 ]; then
   echo "$failures failure(s)"
   exit 1

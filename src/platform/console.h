@@ -39,7 +39,9 @@ bool KeyEndsWait(const INPUT_RECORD& record);
 // that it works with standard input redirected. The input mode is 0 while
 // waiting (Ctrl+C is an ordinary key) and the previous mode is restored on
 // every way out, Ctrl+Break and a closed window included. Returns at once when
-// the device cannot be opened or a read fails. The key is discarded.
+// the process runs on a window station that nobody sees (WSF_VISIBLE clear:
+// a service, a scheduled task, a remote shell), when the device cannot be
+// opened or when a read fails. The key is discarded.
 void WaitForKeyPress();
 
 #endif  // WORMSWEEP_PLATFORM_CONSOLE_H_

@@ -1,6 +1,27 @@
 #include "platform/console.h"
 
+#include "platform/system_functions.h"
+
 namespace {
+
+// A service, a task that runs whether or not a user is logged on, and a
+// remote shell get a console on a window station that nobody sees: there the
+// wait would never end. The 9x line has no window stations; where the system
+// cannot tell, someone may be there.
+bool SomeoneCanPressAKey() {
+  WindowStationFunctions station;
+  if (!FindWindowStationFunctions(station)) return true;
+  // The handle belongs to the process and must not be closed.
+  HWINSTA current = station.GetProcessWindowStation();
+  if (current == NULL) return true;
+  USEROBJECTFLAGS flags;
+  DWORD lengthNeeded = 0;
+  if (!station.GetUserObjectInformationA(current, UOI_FLAGS, &flags,
+                                         sizeof flags, &lengthNeeded)) {
+    return true;
+  }
+  return (flags.dwFlags & WSF_VISIBLE) != 0;
+}
 
 bool IsModifierOrLockKey(WORD virtualKey) {
   switch (virtualKey) {
@@ -68,6 +89,7 @@ bool KeyEndsWait(const INPUT_RECORD& record) {
 }
 
 void WaitForKeyPress() {
+  if (!SomeoneCanPressAKey()) return;
   HANDLE input = CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE,
                              FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
                              OPEN_EXISTING, 0, NULL);

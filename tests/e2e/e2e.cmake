@@ -21,8 +21,15 @@ add_executable(hold_open ${CMAKE_CURRENT_LIST_DIR}/hold_open.cpp)
 target_compile_options(hold_open PRIVATE -Wall -Wextra -Werror)
 target_link_options(hold_open PRIVATE -static)
 
+# Starts a program on a window station that nobody sees, or with the
+# Administrators group for deny only: as Windows starts a service, and an
+# administrator's program that is not elevated.
+add_executable(start_as ${CMAKE_CURRENT_LIST_DIR}/start_as.cpp)
+target_compile_options(start_as PRIVATE -Wall -Wextra -Werror)
+target_link_options(start_as PRIVATE -static)
+
 # A Wine test: bash SCRIPT EXE LIB, in a prefix copied from the run's
-# template, with hold_open.exe at hand.
+# template, with hold_open.exe and start_as.exe at hand.
 function(wormsweep_add_wine_test name script label)
   add_test(NAME ${name}
     COMMAND ${WORMSWEEP_BASH} ${script} ${WORMSWEEP_EXE} ${WORMSWEEP_WINE_LIB})
@@ -31,7 +38,7 @@ function(wormsweep_add_wine_test name script label)
     FIXTURES_REQUIRED wine_template
     TIMEOUT 600
     ENVIRONMENT
-      "${WORMSWEEP_WINE_ENVIRONMENT};WS_HOLD_OPEN_EXE=$<TARGET_FILE:hold_open>")
+      "${WORMSWEEP_WINE_ENVIRONMENT};WS_HOLD_OPEN_EXE=$<TARGET_FILE:hold_open>;WS_START_AS_EXE=$<TARGET_FILE:start_as>")
 endfunction()
 
 file(GLOB WORMSWEEP_E2E_SCRIPTS CONFIGURE_DEPENDS

@@ -54,29 +54,49 @@ TEST_P(CleaningRunTest, WithoutAConsoleTheRunStillEnds) {
   EXPECT_EQ(ExpectedCleanOutput(), sim::ConsoleOutput());
 }
 
-// A limited account of the NT line can change neither HKEY_LOCAL_MACHINE nor
-// the file types: such a run changes nothing, says why and ends with status
-// 5, rather than taking the worms there for absent and cleaning half of
-// Navidad. On the 9x line, or with the rights, the run cleans.
-TEST(AdministratorRightsTest, LimitedAccountOnTheNtLineChangesNothing) {
+// Only an administrator of the NT line can clean: a Power User may change
+// the worms' keys but neither delete their files in the Windows directory nor
+// schedule them for the next start, and a limited user may change neither.
+// Such a run changes nothing, says why and ends with status 5, rather than
+// deleting the marks and leaving the worms running. The line is told by
+// what the system does: an NT system that reports the 9x line (a
+// compatibility mode) is checked, and the 9x line, which has no accounts,
+// always cleans. A token that cannot be read refuses the run; token calls
+// that are missing or not implemented are the 9x line's.
+TEST(AdministratorRightsTest, OnlyAnAdministratorOfTheNtLineCleans) {
+  const sim::Account kAdministrator = sim::Account::Administrator;
+  const sim::Account kPowerUser = sim::Account::PowerUser;
+  const sim::Account kUser = sim::Account::User;
+  const DWORD kNt = VER_PLATFORM_WIN32_NT;
+  const DWORD k9x = VER_PLATFORM_WIN32_WINDOWS;
   struct Case {
     const char* what;
+    sim::Account account;
     sim::Line line;
-    bool administrator;
-    bool versionUnknown;
-    DWORD softwareOpenError;  // armed on the run's first open
+    DWORD reportedPlatform;
+    const char* failingCall;
+    DWORD error;
     int status;
   } cases[] = {
-      {"limited, NT", sim::Line::Nt, false, false, 0, 5},
-      {"limited, NT, line unknown", sim::Line::Nt, false, true, 0, 5},
-      {"administrator, NT", sim::Line::Nt, true, false, 0, 0},
-      {"administrator, NT, line unknown", sim::Line::Nt, true, true, 0, 0},
-      {"no rights to check, 9x", sim::Line::Win9x, false, false, 0, 0},
-      {"no rights to check, 9x, line unknown", sim::Line::Win9x, false, true, 0,
-       0},
-      {"open fails otherwise", sim::Line::Nt, true, false,
-       ERROR_NOT_ENOUGH_MEMORY, 0},
-      {"refused", sim::Line::Nt, true, false, ERROR_ACCESS_DENIED, 5},
+      {"administrator, NT", kAdministrator, sim::Line::Nt, kNt, "", 0, 0},
+      {"power user, NT", kPowerUser, sim::Line::Nt, kNt, "", 0, 5},
+      {"user, NT", kUser, sim::Line::Nt, kNt, "", 0, 5},
+      {"administrator, NT reporting 9x", kAdministrator, sim::Line::Nt, k9x, "",
+       0, 0},
+      {"power user, NT reporting 9x", kPowerUser, sim::Line::Nt, k9x, "", 0, 5},
+      {"user, NT reporting 9x", kUser, sim::Line::Nt, k9x, "", 0, 5},
+      {"administrator, 9x", kAdministrator, sim::Line::Win9x, k9x, "", 0, 0},
+      {"power user, 9x", kPowerUser, sim::Line::Win9x, k9x, "", 0, 0},
+      {"user, 9x", kUser, sim::Line::Win9x, k9x, "", 0, 0},
+      {"user, 9x reporting NT", kUser, sim::Line::Win9x, kNt, "", 0, 0},
+      {"token cannot be opened", kAdministrator, sim::Line::Nt, kNt,
+       "OpenProcessToken", ERROR_ACCESS_DENIED, 5},
+      {"groups cannot be read", kAdministrator, sim::Line::Nt, kNt,
+       "GetTokenInformation", ERROR_NOT_ENOUGH_MEMORY, 5},
+      {"token calls not implemented", kAdministrator, sim::Line::Nt, kNt,
+       "OpenProcessToken", ERROR_CALL_NOT_IMPLEMENTED, 0},
+      {"token calls missing", kAdministrator, sim::Line::Nt, kNt,
+       "GetProcAddress", ERROR_PROC_NOT_FOUND, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -85,14 +105,10 @@ TEST(AdministratorRightsTest, LimitedAccountOnTheNtLineChangesNothing) {
     scene::PlantNavidadMarker("Navidad");
     scene::PlantNavidadAutostart("C:\\WINDOWS\\SYSTEM\\winsvrc.exe");
     scene::PlantSircam(c.line);
-    sim::SetAdministrator(c.administrator);
-    if (c.versionUnknown) {
-      sim::FailCall("GetVersionExA", ERROR_INVALID_PARAMETER, 1);
-      sim::FailCall("GetVersionExA", ERROR_INVALID_PARAMETER, 2);
-    }
-    if (c.softwareOpenError != 0) {
-      sim::FailCall("RegOpenKeyExA", c.softwareOpenError);
-    }
+    sim::SetAccount(c.account);
+    sim::SetReportedVersion(c.reportedPlatform,
+                            c.reportedPlatform == kNt ? 5 : 4, 10, 2222);
+    if (c.error != 0) sim::FailCall(c.failingCall, c.error);
     sim::QueueInput(KeyRecord(true, 'Y', 'y'));
     sim::QueueInput(KeyRecord(true, 'N', 'n'));
     std::string registryBefore = sim::RegistryDump();
@@ -102,6 +118,7 @@ TEST(AdministratorRightsTest, LimitedAccountOnTheNtLineChangesNothing) {
 
     EXPECT_EQ(1, sim::QueuedInputCount()) << "exactly one key is taken";
     EXPECT_EQ(0, sim::OpenKeyCount());
+    EXPECT_EQ(0, sim::OpenHandleCount());
     if (c.status == 5) {
       EXPECT_EQ(scene::ReportBanner() + kNeedsAdministrator + kClosingPrompt,
                 sim::ConsoleOutput());
@@ -114,7 +131,70 @@ TEST(AdministratorRightsTest, LimitedAccountOnTheNtLineChangesNothing) {
       EXPECT_FALSE(sim::KeyExists(HKEY_CLASSES_ROOT, "rnjfile"));
       EXPECT_FALSE(sim::KeyExists(HKEY_CURRENT_USER, "Software\\Navidad"));
       EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, "Software\\SirCam"));
+      EXPECT_FALSE(sim::FileExists(c.line == sim::Line::Nt
+                                       ? "C:\\WINNT\\ScMx32.exe"
+                                       : "C:\\WINDOWS\\ScMx32.exe"));
     }
+  }
+}
+
+// A service, a task that runs whether or not a user is logged on, or a remote
+// shell runs the program on a window station that nobody sees, where the
+// wait for a key would never end: there the program does not wait. The
+// report and the exit status stay as they are. The 9x line has no window
+// stations, and where the system cannot tell, the wait stays.
+TEST(UnattendedRunTest, WaitsForTheKeyOnlyWhereSomeoneSeesTheConsole) {
+  struct Case {
+    const char* what;
+    sim::Line line;
+    bool interactive;
+    sim::Account account;
+    const char* failingCall;
+    DWORD error;
+    bool waits;
+  } cases[] = {
+      {"seen, NT", sim::Line::Nt, true, sim::Account::Administrator, "", 0,
+       true},
+      {"unseen, NT", sim::Line::Nt, false, sim::Account::Administrator, "", 0,
+       false},
+      {"unseen, NT, refused", sim::Line::Nt, false, sim::Account::User, "", 0,
+       false},
+      {"seen, 9x", sim::Line::Win9x, true, sim::Account::Administrator, "", 0,
+       true},
+      {"unseen, 9x", sim::Line::Win9x, false, sim::Account::Administrator, "",
+       0, true},
+      {"user32 not loaded", sim::Line::Nt, false, sim::Account::Administrator,
+       "LoadLibraryA", ERROR_NOT_ENOUGH_MEMORY, true},
+      {"functions missing", sim::Line::Nt, false, sim::Account::Administrator,
+       "GetProcAddress", ERROR_PROC_NOT_FOUND, true},
+      {"no window station", sim::Line::Nt, false, sim::Account::Administrator,
+       "GetProcessWindowStation", ERROR_ACCESS_DENIED, true},
+      {"flags unknown", sim::Line::Nt, false, sim::Account::Administrator,
+       "GetUserObjectInformationA", ERROR_ACCESS_DENIED, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    sim::Reset(c.line);
+    sim::SetInteractive(c.interactive);
+    sim::SetAccount(c.account);
+    // The run's only module lookups before the wait are the check's, which
+    // finds advapi32 loaded: the failure reaches the wait's lookup.
+    if (c.error != 0) {
+      int earlierCalls = std::string(c.failingCall) == "GetProcAddress" ? 2 : 0;
+      sim::FailCall(c.failingCall, c.error, earlierCalls + 1);
+    }
+    sim::QueueInput(KeyRecord(true, 'Y', 'y'));
+    bool refused = c.account != sim::Account::Administrator;
+
+    EXPECT_EQ(refused ? 5 : 0, CleaningRun());
+
+    EXPECT_EQ(scene::ReportBanner() +
+                  (refused ? kNeedsAdministrator : kNothingToClean) +
+                  kClosingPrompt,
+              sim::ConsoleOutput());
+    EXPECT_EQ(c.waits ? 0 : 1, sim::QueuedInputCount());
+    EXPECT_EQ(c.waits, !sim::ConsoleModeHistory().empty());
+    EXPECT_EQ(0, sim::OpenHandleCount());
   }
 }
 

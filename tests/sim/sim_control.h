@@ -26,9 +26,10 @@ enum class Line { Nt, Win9x };
 // empty but for the current user's profile under HKEY_USERS, which is
 // HKEY_CURRENT_USER itself; drive C: holding the Windows directory and the
 // system directory (NT: C:\WINNT and C:\WINNT\system32; 9x: C:\WINDOWS and
-// C:\WINDOWS\SYSTEM); ANSI code page 1252; administrator rights; standard
-// output a console whose output code page is 437 (a US English Windows); no
-// console input queued; nothing captured; no failures armed; last error 0.
+// C:\WINDOWS\SYSTEM); ANSI code page 1252; an administrator's account;
+// standard output a console whose output code page is 437 (a US English
+// Windows), on a window station that the user sees, with no input queued;
+// nothing captured; no failures armed; last error 0.
 void Reset(Line line = Line::Nt);
 
 Line CurrentLine();
@@ -59,11 +60,35 @@ void SetSystemDirectory(const std::string& path);
 // counterpart (best fit) and reported as no default character used.
 void SetCodePage(UINT codePage);
 
-// A limited user of the NT line, as without administrator rights:
-// MoveFileExA(..., MOVEFILE_DELAY_UNTIL_REBOOT) fails with
-// ERROR_ACCESS_DENIED, and every key of HKEY_LOCAL_MACHINE and
-// HKEY_CLASSES_ROOT is read-only for the user (MakeKeyReadOnlyForUser).
+// Who runs the program on the NT line. The 9x line has neither accounts nor
+// access lists: there the account changes nothing, and its advapi32 exports
+// OpenProcessToken and GetTokenInformation as stubs that fail with
+// ERROR_CALL_NOT_IMPLEMENTED.
+// - Administrator: the process token holds the built-in Administrators group
+//   (S-1-5-32-544) enabled, as an elevated administrator's and LocalSystem's
+//   do; the account may change everything.
+// - PowerUser: a Power User (S-1-5-32-547). May change the keys of
+//   HKEY_LOCAL_MACHINE\Software and of HKEY_CLASSES_ROOT, but no other key of
+//   HKEY_LOCAL_MACHINE; MoveFileExA(..., MOVEFILE_DELAY_UNTIL_REBOOT) fails
+//   with ERROR_ACCESS_DENIED, and so does deleting, renaming or writing a file
+//   below the Windows or the system directory.
+// - User: a limited user. Every key of HKEY_LOCAL_MACHINE and
+//   HKEY_CLASSES_ROOT is read-only to it (as with MakeKeyReadOnlyForUser),
+//   and MoveFileExA(..., MOVEFILE_DELAY_UNTIL_REBOOT) fails with
+//   ERROR_ACCESS_DENIED. Its token holds the Administrators group for deny
+//   only, as UAC's token for an administrator's programs that are not
+//   elevated does: a user outside the group has the same rights.
+enum class Account { Administrator, PowerUser, User };
+void SetAccount(Account account);
+// Administrator, or User.
 void SetAdministrator(bool isAdministrator);
+
+// Whether the program's window station is one that the user sees (true after
+// Reset): a service, a task that runs whether or not a user is logged on, or
+// a remote shell runs on one that nobody sees. The 9x line has no window
+// stations: its user32 lacks GetProcessWindowStation and
+// GetUserObjectInformationA.
+void SetInteractive(bool interactive);
 
 // ---- Faults ----
 // Makes the nth call of `function` counted from now (1 = the next call) fail
@@ -137,7 +162,7 @@ void MakePrivate(const std::string& path);
 // Every drive, directory and file with its size, one per line, in a stable
 // order.
 std::string FileSystemDump();
-// How many file, find and console handles are open now.
+// How many file, find, console and access token handles are open now.
 int OpenHandleCount();
 
 // ---- Reported sizes ----

@@ -159,6 +159,15 @@ bool DeletionShared(const Node* node);
 
 bool HasOpenFileWithin(const Node* directory);
 
+// Whether the account may delete, rename or write the file at `location`: a
+// Power User of the NT line may read the files of the Windows and the system
+// directory but not change them.
+bool AccountMayChange(const Location& location);
+
+// ERROR_ACCESS_DENIED when the account may not rename the existing file
+// `existing` to `target`, or delete it (`target` the same path), else 0.
+DWORD AccountError(LPCSTR existing, LPCSTR target);
+
 DWORD RemoveFile(const Location& location, bool honourReadOnly);
 
 DWORD Move(LPCSTR existing, LPCSTR target, bool replaceExisting);

@@ -168,6 +168,30 @@ bool HasOpenFileWithin(const Node* directory) {
   return false;
 }
 
+bool AccountMayChange(const Location& location) {
+  if (!sim::internal::IsNt() ||
+      sim::internal::CurrentAccount() != sim::Account::PowerUser ||
+      location.directory == NULL) {
+    return true;
+  }
+  for (const std::string& path :
+       {sim::internal::WindowsDirectory(), sim::internal::SystemDirectory()}) {
+    Location directory = Locate(path.c_str(), false, Caller::Control);
+    if (directory.error == 0 && IsWithin(location.directory, directory.entry)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+DWORD AccountError(LPCSTR existing, LPCSTR target) {
+  Location from = Locate(existing);
+  if (from.error != 0) return 0;
+  return AccountMayChange(from) && AccountMayChange(Locate(target))
+             ? 0
+             : ERROR_ACCESS_DENIED;
+}
+
 DWORD RemoveFile(const Location& location, bool honourReadOnly) {
   if (location.error != 0) return location.error;
   Node* node = location.entry;
@@ -285,20 +309,23 @@ void SetReportedFileSize(const std::string& path, uint64_t size) {
 
 int OpenHandleCount() {
   return static_cast<int>(g_files.files.size() + g_files.searches.size() +
-                          g_files.consoles.size());
+                          g_files.consoles.size()) +
+         sim::internal::OpenTokenCount();
 }
 
 }  // namespace sim
 
 BOOL WINAPI DeleteFileA(LPCSTR path) {
   if (Fails("DeleteFileA")) return FALSE;
-  DWORD error = RemoveFile(Locate(path), true);
+  DWORD error = AccountError(path, path);
+  if (error == 0) error = RemoveFile(Locate(path), true);
   return error == 0 ? TRUE : FailWith(error);
 }
 
 BOOL WINAPI MoveFileA(LPCSTR existing, LPCSTR target) {
   if (Fails("MoveFileA")) return FALSE;
-  DWORD error = Move(existing, target, false);
+  DWORD error = AccountError(existing, target);
+  if (error == 0) error = Move(existing, target, false);
   return error == 0 ? TRUE : FailWith(error);
 }
 
@@ -320,7 +347,9 @@ BOOL WINAPI CopyFileA(LPCSTR existing, LPCSTR target, BOOL failIfExists) {
   if (to.error != 0 && to.error != ERROR_FILE_NOT_FOUND) {
     return FailWith(to.error);
   }
-  if (to.directory == NULL) return FailWith(ERROR_ACCESS_DENIED);
+  if (to.directory == NULL || !AccountMayChange(to)) {
+    return FailWith(ERROR_ACCESS_DENIED);
+  }
   Node* node = to.entry;
   if (node != NULL) {
     if (failIfExists) return FailWith(ERROR_FILE_EXISTS);
@@ -433,6 +462,12 @@ HANDLE WINAPI CreateFileA(LPCSTR path, DWORD access, DWORD shareMode,
                                  : disposition != OPEN_EXISTING &&
                                        disposition != TRUNCATE_EXISTING)) {
     sim::internal::SetError(kErrorInvalidName);
+    return INVALID_HANDLE_VALUE;
+  }
+  bool writes = (access & GENERIC_WRITE) || disposition == CREATE_ALWAYS ||
+                (!existed && disposition != OPEN_EXISTING);
+  if (writes && !AccountMayChange(location)) {
+    sim::internal::SetError(ERROR_ACCESS_DENIED);
     return INVALID_HANDLE_VALUE;
   }
   if (existed) {
@@ -600,6 +635,10 @@ BOOL WINAPI CloseHandle(HANDLE handle) {
   if (sim::internal::IsConsoleHandle(handle)) {
     sim::internal::CloseConsoleHandle(handle);
     g_files.consoles.erase(HandleValue(handle));
+    return TRUE;
+  }
+  if (sim::internal::IsTokenHandle(handle)) {
+    sim::internal::CloseTokenHandle(handle);
     return TRUE;
   }
   if (g_files.files.erase(HandleValue(handle)) == 0) {

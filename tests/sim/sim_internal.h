@@ -20,9 +20,12 @@ bool InjectedFailure(const char* function, DWORD* error);
 void SetError(DWORD error);
 
 bool IsNt();
+Account CurrentAccount();
 bool IsAdministrator();
-// The Windows directory as set (no trailing backslash unless it is a root).
+// The Windows and the system directory as set (no trailing backslash unless
+// it is a root).
 std::string WindowsDirectory();
+std::string SystemDirectory();
 
 // Upper-cases ASCII letters only, as Windows' case-insensitive names do for
 // the characters this program deals with.
@@ -33,6 +36,7 @@ void ResetFaults();
 void ResetRegistry();
 void ResetFiles();  // empty, no drives; Reset() then adds C: and directories
 void ResetConsole();
+void ResetSession();  // no modules loaded but the exe's, no tokens open
 
 // The console's input device, reached through CreateFileA("CONIN$") and
 // CloseHandle, which the file part owns.
@@ -40,6 +44,12 @@ HANDLE OpenConsoleInput();  // INVALID_HANDLE_VALUE when not available
 bool IsConsoleHandle(HANDLE handle);
 void CloseConsoleHandle(HANDLE handle);
 void CloseAllConsoleHandles();
+
+// Access token handles, closed through CloseHandle, which the file part owns.
+bool IsTokenHandle(HANDLE handle);
+void CloseTokenHandle(HANDLE handle);
+int OpenTokenCount();
+void CloseAllTokenHandles();
 
 // Output captured from ConsolePrint.
 void AppendConsoleOutput(const std::string& text);

@@ -127,6 +127,7 @@ DWORD WriteProfile(const std::string& path,
   if (location.error != 0 && location.error != ERROR_FILE_NOT_FOUND) {
     return location.error;
   }
+  if (!AccountMayChange(location)) return ERROR_ACCESS_DENIED;
   Node* node = location.entry;
   if (node == NULL) node = AddChild(location.directory, location.leaf, false);
   if (node->isDirectory || (node->attributes & FILE_ATTRIBUTE_READONLY)) {
@@ -214,6 +215,7 @@ void Restart() {
   g_files.searches.clear();
   g_files.consoles.clear();
   internal::CloseAllConsoleHandles();
+  internal::CloseAllTokenHandles();
   g_files.restarting = true;
   if (internal::IsNt()) {
     CarryOutMoveList();
@@ -242,9 +244,12 @@ BOOL WINAPI MoveFileExA(LPCSTR existing, LPCSTR target, DWORD flags) {
     g_files.bootMoves.push_back(move);
     return TRUE;
   }
-  DWORD error = target == NULL ? RemoveFile(Locate(existing), true)
-                               : Move(existing, target,
-                                      (flags & MOVEFILE_REPLACE_EXISTING) != 0);
+  DWORD error = AccountError(existing, target == NULL ? existing : target);
+  if (error == 0) {
+    error = target == NULL ? RemoveFile(Locate(existing), true)
+                           : Move(existing, target,
+                                  (flags & MOVEFILE_REPLACE_EXISTING) != 0);
+  }
   return error == 0 ? TRUE : FailWith(error);
 }
 

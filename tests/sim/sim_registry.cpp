@@ -100,23 +100,44 @@ bool Grants(const OpenKey& open, REGSAM needed) {
   return (open.access & needed) == needed;
 }
 
-// A user without administrator rights may read the machine's keys (file
-// types included) but change none of them.
-bool IsMachineKey(const Key& key) {
+// The root a key lies below (the key itself for a root), and the key of the
+// root's first level on the way (NULL for a root).
+const Key* TopOf(const Key& key, const Key** firstLevel) {
   const Key* top = &key;
+  *firstLevel = NULL;
   for (std::shared_ptr<Key> up = key.parent.lock(); up;
        up = up->parent.lock()) {
+    *firstLevel = top;
     top = up.get();
   }
-  return top == g_registry.localMachine.get() ||
-         top == g_registry.classesRoot.get();
+  return top;
+}
+
+// Administrators may change every key of the machine; Power Users those of
+// HKEY_LOCAL_MACHINE\Software and the file types of HKEY_CLASSES_ROOT;
+// other users may read the machine's keys but change none of them.
+bool AccountMayChange(const Key& key) {
+  const Key* firstLevel = NULL;
+  const Key* top = TopOf(key, &firstLevel);
+  bool machineKey = top == g_registry.localMachine.get() ||
+                    top == g_registry.classesRoot.get();
+  switch (sim::internal::CurrentAccount()) {
+    case sim::Account::Administrator:
+      return true;
+    case sim::Account::PowerUser:
+      return top != g_registry.localMachine.get() ||
+             (firstLevel != NULL &&
+              sim::internal::UpperAscii(firstLevel->name) == "SOFTWARE");
+    case sim::Account::User:
+      return !machineKey;
+  }
+  return false;
 }
 
 // The NT line checks a key's access list; the 9x line has none.
 bool ReadOnlyForUser(const Key& key) {
   return sim::internal::IsNt() &&
-         (key.readOnlyForUser ||
-          (!sim::internal::IsAdministrator() && IsMachineKey(key)));
+         (key.readOnlyForUser || !AccountMayChange(key));
 }
 
 // On NT a key whose access list does not let the user change it cannot be

@@ -37,7 +37,7 @@ struct SystemState {
   std::string windowsDirectory;
   std::string systemDirectory;
   UINT codePage = 1252;
-  bool administrator = true;
+  sim::Account account = sim::Account::Administrator;
   DWORD lastError = 0;
   std::map<std::string, int> callCounts;
   std::vector<ArmedFailure> failures;
@@ -136,9 +136,13 @@ void SetError(DWORD error) { g_system.lastError = error; }
 
 bool IsNt() { return g_system.line == Line::Nt; }
 
-bool IsAdministrator() { return g_system.administrator; }
+Account CurrentAccount() { return g_system.account; }
+
+bool IsAdministrator() { return g_system.account == Account::Administrator; }
 
 std::string WindowsDirectory() { return g_system.windowsDirectory; }
+
+std::string SystemDirectory() { return g_system.systemDirectory; }
 
 std::string UpperAscii(const std::string& text) {
   std::string upper = text;
@@ -161,9 +165,10 @@ void Reset(Line line) {
   internal::ResetRegistry();
   internal::ResetFiles();
   internal::ResetConsole();
+  internal::ResetSession();
   SetLine(line);
   g_system.codePage = 1252;
-  g_system.administrator = true;
+  g_system.account = Account::Administrator;
   g_system.lastError = 0;
   AddDrive('C');
   if (line == Line::Nt) {
@@ -203,8 +208,10 @@ void SetSystemDirectory(const std::string& path) {
 
 void SetCodePage(UINT codePage) { g_system.codePage = codePage; }
 
+void SetAccount(Account account) { g_system.account = account; }
+
 void SetAdministrator(bool isAdministrator) {
-  g_system.administrator = isAdministrator;
+  SetAccount(isAdministrator ? Account::Administrator : Account::User);
 }
 
 void FailCall(const std::string& function, DWORD error, int nth,

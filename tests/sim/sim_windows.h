@@ -24,9 +24,12 @@ typedef const WCHAR* LPCWSTR;
 typedef WCHAR* LPWSTR;
 typedef BOOL* LPBOOL;
 typedef void* HANDLE;
+typedef HANDLE* PHANDLE;
 typedef void* LPVOID;
+typedef void* PVOID;
 typedef const void* LPCVOID;
 typedef DWORD* LPDWORD;
+typedef DWORD* PDWORD;
 typedef BYTE* LPBYTE;
 typedef const BYTE* LPCBYTE;
 typedef LONG* PLONG;
@@ -57,6 +60,8 @@ typedef HKEY* PHKEY;
 #define ERROR_DISK_FULL 112L
 #define ERROR_CALL_NOT_IMPLEMENTED 120L
 #define ERROR_INSUFFICIENT_BUFFER 122L
+#define ERROR_MOD_NOT_FOUND 126L
+#define ERROR_PROC_NOT_FOUND 127L
 #define ERROR_DIR_NOT_EMPTY 145L
 #define ERROR_ALREADY_EXISTS 183L
 #define ERROR_MORE_DATA 234L
@@ -249,6 +254,65 @@ int WINAPI WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide,
 HANDLE WINAPI GetProcessHeap(void);
 LPVOID WINAPI HeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes);
 BOOL WINAPI HeapFree(HANDLE heap, DWORD flags, LPVOID memory);
+
+// Modules: the system DLLs and the functions they export.
+struct HINSTANCE__;
+typedef HINSTANCE__* HMODULE;
+typedef LONG_PTR(WINAPI* FARPROC)();
+
+HMODULE WINAPI GetModuleHandleA(LPCSTR moduleName);
+HMODULE WINAPI LoadLibraryA(LPCSTR fileName);
+FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR procName);
+
+// Access tokens.
+typedef void* PSID;
+
+#define TOKEN_QUERY 0x0008
+
+#define SE_GROUP_MANDATORY 0x00000001L
+#define SE_GROUP_ENABLED_BY_DEFAULT 0x00000002L
+#define SE_GROUP_ENABLED 0x00000004L
+#define SE_GROUP_OWNER 0x00000008L
+#define SE_GROUP_USE_FOR_DENY_ONLY 0x00000010L
+
+enum TOKEN_INFORMATION_CLASS { TokenUser = 1, TokenGroups = 2 };
+
+struct SID_AND_ATTRIBUTES {
+  PSID Sid;
+  DWORD Attributes;
+};
+
+#define ANYSIZE_ARRAY 1
+struct TOKEN_GROUPS {
+  DWORD GroupCount;
+  SID_AND_ATTRIBUTES Groups[ANYSIZE_ARRAY];
+};
+
+HANDLE WINAPI GetCurrentProcess(void);
+BOOL WINAPI OpenProcessToken(HANDLE process, DWORD desiredAccess,
+                             PHANDLE token);
+BOOL WINAPI GetTokenInformation(HANDLE token,
+                                TOKEN_INFORMATION_CLASS informationClass,
+                                LPVOID information, DWORD length,
+                                PDWORD returnLength);
+
+// Window stations (user32).
+struct HWINSTA__;
+typedef HWINSTA__* HWINSTA;
+
+#define UOI_FLAGS 1
+#define WSF_VISIBLE 0x0001L
+
+struct USEROBJECTFLAGS {
+  BOOL fInherit;
+  BOOL fReserved;
+  DWORD dwFlags;
+};
+
+HWINSTA WINAPI GetProcessWindowStation(void);
+BOOL WINAPI GetUserObjectInformationA(HANDLE object, int index,
+                                      PVOID information, DWORD length,
+                                      LPDWORD lengthNeeded);
 
 // Console.
 #define KEY_EVENT 0x0001

@@ -1,0 +1,44 @@
+#include "platform/system_functions.h"
+
+namespace {
+
+// Any function's address, as GetProcAddress gives it: GCC lets a pointer to
+// a function without parameters be cast to every other function type.
+typedef void (*FunctionAddress)();
+
+// A DLL of the system, loaded if the process has not loaded it yet. It stays
+// loaded for the rest of the run: the process ends soon after.
+HMODULE FindModule(const char* name) {
+  HMODULE module = GetModuleHandleA(name);
+  return module != NULL ? module : LoadLibraryA(name);
+}
+
+FunctionAddress FindFunction(HMODULE module, const char* name) {
+  return reinterpret_cast<FunctionAddress>(GetProcAddress(module, name));
+}
+
+}  // namespace
+
+bool FindTokenFunctions(TokenFunctions& found) {
+  HMODULE advapi32 = FindModule("advapi32.dll");
+  if (advapi32 == NULL) return false;
+  found.OpenProcessToken = reinterpret_cast<OpenProcessTokenFunction>(
+      FindFunction(advapi32, "OpenProcessToken"));
+  if (found.OpenProcessToken == NULL) return false;
+  found.GetTokenInformation = reinterpret_cast<GetTokenInformationFunction>(
+      FindFunction(advapi32, "GetTokenInformation"));
+  return found.GetTokenInformation != NULL;
+}
+
+bool FindWindowStationFunctions(WindowStationFunctions& found) {
+  HMODULE user32 = FindModule("user32.dll");
+  if (user32 == NULL) return false;
+  found.GetProcessWindowStation =
+      reinterpret_cast<GetProcessWindowStationFunction>(
+          FindFunction(user32, "GetProcessWindowStation"));
+  if (found.GetProcessWindowStation == NULL) return false;
+  found.GetUserObjectInformationA =
+      reinterpret_cast<GetUserObjectInformationAFunction>(
+          FindFunction(user32, "GetUserObjectInformationA"));
+  return found.GetUserObjectInformationA != NULL;
+}

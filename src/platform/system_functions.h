@@ -1,0 +1,42 @@
+// Functions that the program finds at run time rather than importing them:
+// Windows 95 refuses to start a program that imports a function it lacks,
+// and the exe imports from KERNEL32, ADVAPI32 and msvcrt only.
+#ifndef WORMSWEEP_PLATFORM_SYSTEM_FUNCTIONS_H_
+#define WORMSWEEP_PLATFORM_SYSTEM_FUNCTIONS_H_
+
+#include "platform/windows_api.h"
+
+typedef BOOL(WINAPI* OpenProcessTokenFunction)(HANDLE process,
+                                               DWORD desiredAccess,
+                                               PHANDLE token);
+typedef BOOL(WINAPI* GetTokenInformationFunction)(
+    HANDLE token, TOKEN_INFORMATION_CLASS informationClass, LPVOID information,
+    DWORD length, PDWORD returnLength);
+
+// The access token calls of advapi32 (NT 3.51 and later). The 9x line lacks
+// them, or has stubs that fail with ERROR_CALL_NOT_IMPLEMENTED.
+struct TokenFunctions {
+  OpenProcessTokenFunction OpenProcessToken;
+  GetTokenInformationFunction GetTokenInformation;
+};
+
+// False when this Windows lacks either.
+bool FindTokenFunctions(TokenFunctions& found);
+
+typedef HWINSTA(WINAPI* GetProcessWindowStationFunction)(void);
+typedef BOOL(WINAPI* GetUserObjectInformationAFunction)(HANDLE object,
+                                                        int index,
+                                                        PVOID information,
+                                                        DWORD length,
+                                                        LPDWORD lengthNeeded);
+
+// The window station calls of user32 (NT 3.51 and later), loaded for them.
+struct WindowStationFunctions {
+  GetProcessWindowStationFunction GetProcessWindowStation;
+  GetUserObjectInformationAFunction GetUserObjectInformationA;
+};
+
+// False when this Windows lacks either.
+bool FindWindowStationFunctions(WindowStationFunctions& found);
+
+#endif  // WORMSWEEP_PLATFORM_SYSTEM_FUNCTIONS_H_
