@@ -28,8 +28,9 @@ void RepairAssociation(const char* extensions, const char* types,
 void ClearTypeDefault(const char* name, const char* takenType);
 
 // Whether HKEY_CLASSES_ROOT\<name> exists with `takenType` as its default
-// value (text of a string type; letters compared without case).
-bool IsTakenBy(const char* name, const char* takenType);
+// value (text of a string type; letters compared without case) and nothing
+// else: no other value, no subkey.
+bool HoldsOnlyTheLink(const char* name, const char* takenType);
 
 // Opens kExecutableOpenCommandKey with KEY_READ | KEY_WRITE. False when it
 // cannot be opened.
