@@ -112,3 +112,20 @@ void ResetOpenCommand(HKEY key) {
   WriteDefaultText(key, kStandardOpenCommand);
   RegCloseKey(key);
 }
+
+void ReadOpenCommand(PathBuffer& command) {
+  command[0] = '\0';
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_CLASSES_ROOT, kExecutableOpenCommandKey, 0, KEY_READ,
+                    &key) != ERROR_SUCCESS) {
+    return;
+  }
+  ReadRegistryText(key, NULL, command);
+  RegCloseKey(key);
+}
+
+void RestoreOpenCommand(PathBuffer& command) {
+  HKEY key;
+  if (OpenExecutableOpenCommand(key)) ResetOpenCommand(key);
+  ReadOpenCommand(command);
+}
