@@ -23,7 +23,11 @@ const char kWormFile[] = "c:\\windows\\sysrnj.exe";
 enum RepairOperation {
   LinkToType,  // RepairAssociation(Names, Types)
   ClearLink,   // ClearTypeDefault(Names)
-  DeleteKey,   // one RegDeleteKeyA of Names, result ignored
+  // One RegDeleteKeyA of Names (result ignored) when the worm's link is all
+  // the key holds; otherwise ClearLink, so that what another program keeps
+  // there (Content Type, ShellNew) stays, and the NT line, which refuses to
+  // delete a key with subkeys, does not leave the link in place.
+  DeleteKey,
 };
 
 struct RepairRow {
@@ -62,8 +66,10 @@ void ApplyRepairTable() {
         ClearTypeDefault(row.Names, kMarkerType);
         break;
       case DeleteKey:
-        if (IsTakenBy(row.Names, kMarkerType)) {
+        if (HoldsOnlyTheLink(row.Names, kMarkerType)) {
           RegDeleteKeyA(HKEY_CLASSES_ROOT, row.Names);
+        } else {
+          ClearTypeDefault(row.Names, kMarkerType);
         }
         break;
     }

@@ -17,19 +17,24 @@ typedef bool Cleaner(RunState& run);
 bool CleanBleBla(RunState& run);
 
 // I-Worm.Navidad, each of its three variants in turn (see
-// navidad_cleaner.h). Always goes on.
+// navidad_cleaner.h), all looking for their programs in the autostart value
+// and the open command as the worms left them. Always goes on.
 bool CleanNavidad(RunState& run);
 
-// I-Worm.Sircam: marks the machine with HKEY_LOCAL_MACHINE\Software\SirCam,
-// starts as a service entry, takes over the command with which executables
-// are opened, leaves copies of itself (one in the Startup folder of every
-// user it reaches) and a data file, hides the system's rundll32.exe as
-// run32.exe in its place, and starts from c:\autoexec.bat.
-// Empties and deletes the marker key, removes the service entry, writes the
-// standard open command back, deletes the copies and the data file (or
-// schedules their deletion), looking into every Startup folder that the
-// current user, the machine or a loaded profile names, puts rundll32.exe
-// back, repairs the startup batch file and reports.
+// I-Worm.Sircam: marks the machine with HKEY_LOCAL_MACHINE\Software\SirCam
+// (or, run without elevation on Windows Vista and later, the same key in the
+// user's virtual store, with its copies there too), starts as a service
+// entry, takes over the command with which executables are opened, leaves
+// copies of itself (one in the Startup folder of every user it reaches) and
+// a data file, hides the system's rundll32.exe as run32.exe in its place,
+// and starts from c:\autoexec.bat.
+// Empties and deletes the marker key wherever it is, removes the service
+// entry, writes the standard open command back, deletes the copies and the
+// data file (or schedules their deletion; the copy that the open command
+// still starts, when it cannot be written, stays and is named), looking into
+// every Startup folder that the current user, the machine or a loaded
+// profile names, puts rundll32.exe back, repairs the startup batch file and
+// reports.
 // Returns false when the run must stop: the system reported no Windows or no
 // system directory and the line of Windows could not be determined for the
 // fallback either; the cleaner's report is not printed then (only a

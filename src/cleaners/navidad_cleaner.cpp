@@ -20,14 +20,41 @@ const char kRunKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 const char kAutostartValue[] = "Win32BaseServiceMOD";
 const char kWormExtension[] = "vxd";
 
-// Deleted through "Software", as the worm's own name below it.
-void DeleteMarker(const NavidadVariant& variant) {
+// Empties the variant's marker below `profile` (HKEY_CURRENT_USER or an open
+// profile key of HKEY_USERS) and deletes it through "Software", as the
+// worm's own name below it. False when the marker is not there.
+bool RemoveMarker(HKEY profile, const NavidadVariant& variant) {
+  HKEY marker;
+  if (!OpenKeyForChange(profile, variant.MarkerKey, marker)) return false;
+  // Emptied first: on the NT line a mark with subkeys would stay.
+  PurgeKey(marker);
+  RegCloseKey(marker);
   HKEY software;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, kSoftwareKey, 0, KEY_READ, &software) ==
+  if (RegOpenKeyExA(profile, kSoftwareKey, 0, KEY_READ, &software) ==
       ERROR_SUCCESS) {
     RegDeleteKeyA(software, variant.SoftwareSubkey);
     RegCloseKey(software);
   }
+  return true;
+}
+
+// The infected user need not be the one who runs this program, only logged
+// on: the marker is looked for in every loaded profile, the current user's
+// (which is one of them) first. True when it was found in any.
+bool RemoveMarkers(const NavidadVariant& variant) {
+  bool found = RemoveMarker(HKEY_CURRENT_USER, variant);
+  PathBuffer name = "";
+  for (DWORD index = 0;
+       RegEnumKeyA(HKEY_USERS, index, name, MAX_PATH) == ERROR_SUCCESS;
+       ++index) {
+    HKEY profile;
+    if (RegOpenKeyExA(HKEY_USERS, name, 0, KEY_READ, &profile) ==
+        ERROR_SUCCESS) {
+      if (RemoveMarker(profile, variant)) found = true;
+      RegCloseKey(profile);
+    }
+  }
+  return found;
 }
 
 // Whether `path` is a full path on a drive whose file is the variant's
@@ -39,46 +66,47 @@ bool NamesWormProgram(const NavidadVariant& variant, const char* path) {
          SameName(path + FileNameOffset(path), variant.WormFileName + 1);
 }
 
-// The worm's autostart value names its program; the value goes either way.
-// Another worm (LoveLetter) writes a value of the same name for a program
-// of its own: a value that does not name this variant's program is not
-// taken for it, so that no other file is deleted in its place.
-void TakeAutostartPath(const NavidadVariant& variant, PathBuffer& wormPath) {
+// The hijacked open command starts with the worm's program: everything up to
+// and including the worm's file name is taken as its path.
+void TakeCommandProgram(const char* command, const char* wormFileName,
+                        PathBuffer& program) {
+  const char* found = strstr(command, wormFileName);
+  if (found == NULL) return;
+  // Always fits: a part of a text read into a buffer of the same size.
+  size_t length = static_cast<size_t>(found - command) + strlen(wormFileName);
+  memcpy(program, command, length);
+  program[length] = '\0';
+}
+
+// The autostart value names the program when it names this variant's:
+// another worm (LoveLetter) writes a value of the same name for a program of
+// its own, and no other file may be deleted in its place.
+void TakeWormPath(const NavidadVariant& variant, const NavidadLinks& links,
+                  PathBuffer& wormPath) {
+  if (NamesWormProgram(variant, links.AutostartValue)) {
+    CopyText(links.AutostartValue, wormPath);
+    return;
+  }
+  TakeCommandProgram(links.OpenCommand, variant.WormFileName, wormPath);
+}
+
+// The value goes whichever program it names.
+void RemoveAutostartValue() {
   HKEY run;
   if (!OpenKeyForChange(HKEY_LOCAL_MACHINE, kRunKey, run)) return;
-  if (!ReadRegistryString(run, kAutostartValue, wormPath) ||
-      !NamesWormProgram(variant, wormPath)) {
-    wormPath[0] = '\0';
-  }
   RegDeleteValueA(run, kAutostartValue);
   RegCloseKey(run);
 }
 
-// The hijacked open command starts with the worm's program: everything up to
-// and including the worm's file name is taken as its path.
-void TakeOpenCommandPath(HKEY openCommand, const char* wormFileName,
-                         PathBuffer& wormPath) {
-  PathBuffer command;
-  if (!ReadRegistryText(openCommand, "", command)) return;
-  char* found = strstr(command, wormFileName);
-  if (found == NULL) return;
-  found[strlen(wormFileName)] = '\0';
-  // Always fits: a part of a text read into a buffer of the same size.
-  CopyText(command, wormPath);
-}
+const char* WithoutQuote(const char* path) { return path + (path[0] == '"'); }
 
-void RestoreOpenCommand(const NavidadVariant& variant, PathBuffer& wormPath) {
-  HKEY openCommand;
-  if (!OpenExecutableOpenCommand(openCommand)) return;
-  if (wormPath[0] == '\0') {
-    TakeOpenCommandPath(openCommand, variant.WormFileName, wormPath);
-  }
-  ResetOpenCommand(openCommand);
-}
-
+// When the file to delete is the program itself, it stays while the open
+// command still starts it: deleted, it would leave the command starting
+// nothing, and no program at all could be started.
 void RemoveWormFile(const NavidadVariant& variant, const PathBuffer& wormPath,
-                    RunState& run) {
+                    const PathBuffer& startedProgram, RunState& run) {
   if (!variant.DeletesVxd) {
+    if (SameName(WithoutQuote(wormPath), startedProgram)) return;
     ReportRemoval(wormPath, DeleteOrDefer(wormPath), run);
     return;
   }
@@ -100,26 +128,43 @@ const NavidadVariant kNavidadVariants[kNavidadVariantCount] = {
     {"Software\\Emanuel", "Emanuel", "\\wintask.exe", false, kNavidadResultA},
 };
 
-void CleanNavidadVariant(const NavidadVariant& variant, RunState& run) {
-  HKEY marker;
-  if (!OpenKeyForChange(HKEY_CURRENT_USER, variant.MarkerKey, marker)) return;
-  // Emptied first: on the NT line a mark with subkeys would stay.
-  PurgeKey(marker);
-  RegCloseKey(marker);
-  DeleteMarker(variant);
+void ReadNavidadLinks(NavidadLinks& links) {
+  links.AutostartValue[0] = '\0';
+  HKEY run;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRunKey, 0, KEY_READ, &run) ==
+      ERROR_SUCCESS) {
+    ReadRegistryString(run, kAutostartValue, links.AutostartValue);
+    RegCloseKey(run);
+  }
+  ReadOpenCommand(links.OpenCommand);
+}
 
+void CleanNavidadVariant(const NavidadVariant& variant,
+                         const NavidadLinks& links, RunState& run) {
+  if (!RemoveMarkers(variant)) return;
   PathBuffer wormPath = "";
-  TakeAutostartPath(variant, wormPath);
-  RestoreOpenCommand(variant, wormPath);
-  if (wormPath[0] != '\0') RemoveWormFile(variant, wormPath, run);
+  TakeWormPath(variant, links, wormPath);
+  RemoveAutostartValue();
+
+  PathBuffer command;
+  RestoreOpenCommand(command);
+  PathBuffer startedProgram = "";
+  TakeCommandProgram(WithoutQuote(command), variant.WormFileName,
+                     startedProgram);
+  if (wormPath[0] != '\0') {
+    RemoveWormFile(variant, wormPath, startedProgram, run);
+  }
+  if (startedProgram[0] != '\0') ReportCommandNotRestored(startedProgram);
 
   ConsolePrint("%s", variant.ResultText);
   SectionOutcome(run, true);
 }
 
 bool CleanNavidad(RunState& run) {
+  NavidadLinks links;
+  ReadNavidadLinks(links);
   for (const NavidadVariant& variant : kNavidadVariants) {
-    CleanNavidadVariant(variant, run);
+    CleanNavidadVariant(variant, links, run);
   }
   return true;
 }

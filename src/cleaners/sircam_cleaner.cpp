@@ -1,5 +1,7 @@
 #include "cleaners/cleaners.h"
 
+#include <string.h>
+
 #include "cleaners/startup_batch.h"
 #include "platform/console.h"
 #include "platform/windows_api.h"
@@ -15,6 +17,16 @@ namespace {
 
 // Below HKEY_LOCAL_MACHINE.
 const char kMarkerKey[] = "Software\\SirCam";
+// Windows Vista and later keep what a program without a manifest (the worm),
+// run without elevation, writes to HKEY_LOCAL_MACHINE\Software in that
+// user's virtual store, below the profile's <SID>_Classes key; for a 32-bit
+// program on 64-bit Windows below WOW6432Node there. This program runs
+// elevated and sees the real key, so a marker there would go unseen.
+const char kClassesKeySuffix[] = "_Classes";
+const char* const kVirtualMarkerKeys[] = {
+    "VirtualStore\\MACHINE\\SOFTWARE\\SirCam",
+    "VirtualStore\\MACHINE\\SOFTWARE\\WOW6432Node\\SirCam",
+};
 const char kRunServicesKey[] =
     "Software\\Microsoft\\Windows\\CurrentVersion\\RunServices";
 const char kServiceEntry[] = "Driver32";
@@ -26,9 +38,16 @@ const char kStartupFolderValue[] = "Startup";
 // for every user, and below each profile loaded under HKEY_USERS that
 // user's own.
 const char kCommonStartupFolderValue[] = "Common Startup";
-// A machine has a handful of loaded profiles; the walk stops at this many
-// all the same.
-const DWORD kMaxLoadedProfiles = 32;
+// The same key of each profile names its local application data folder,
+// which holds the user's virtual store of files: what the worm, without
+// elevation, writes below the Windows directory lands in
+// <Local AppData>\VirtualStore\<that path without its drive>.
+const char kLocalAppDataValue[] = "Local AppData";
+const char kVirtualStoreFolder[] = "VirtualStore";
+// A 32-bit program's system directory on 64-bit Windows.
+const char kWow64SystemFolder[] = "SysWOW64";
+// How many Startup folders are remembered as looked into.
+const DWORD kRememberedStartupFolders = 34;
 
 // The worm's copies, joined in turn to the Windows drive, the Windows
 // directory, the system directory and the user's Startup folder.
@@ -66,9 +85,50 @@ void RemoveServiceEntry() {
   RegCloseKey(runServices);
 }
 
-void RestoreOpenCommand() {
-  HKEY openCommand;
-  if (OpenExecutableOpenCommand(openCommand)) ResetOpenCommand(openCommand);
+// Empties and deletes the marker `path` below `root`. False when it is not
+// there.
+bool RemoveMarker(HKEY root, const char* path) {
+  HKEY marker;
+  if (!OpenKeyForChange(root, path, marker)) return false;
+  // Emptied first: on the NT line a mark with subkeys would stay.
+  PurgeKey(marker);
+  RegCloseKey(marker);
+  RegDeleteKeyA(root, path);
+  return true;
+}
+
+// The path below HKEY_USERS of `marker` (one of kVirtualMarkerKeys) in the
+// virtual store of the loaded profile key `profile`. False when `profile` is
+// no <SID>_Classes key, which alone has a virtual store, or the path does not
+// fit.
+bool VirtualMarkerPath(const char* profile, const char* marker,
+                       PathBuffer& path) {
+  size_t length = strlen(profile);
+  size_t suffixLength = sizeof kClassesKeySuffix - 1;
+  return length > suffixLength &&
+         SameName(profile + length - suffixLength, kClassesKeySuffix) &&
+         JoinPath(profile, marker, path);
+}
+
+// Whether the marker is in the virtual store of any loaded profile. Only
+// Windows Vista and later make them; no version is asked, which a
+// compatibility mode could make lie.
+bool VirtualStoreHoldsMarker() {
+  PathBuffer profile = "";
+  for (DWORD index = 0;
+       RegEnumKeyA(HKEY_USERS, index, profile, MAX_PATH) == ERROR_SUCCESS;
+       ++index) {
+    for (const char* marker : kVirtualMarkerKeys) {
+      PathBuffer path = "";
+      HKEY key;
+      if (VirtualMarkerPath(profile, marker, path) &&
+          OpenKeyForChange(HKEY_USERS, path, key)) {
+        RegCloseKey(key);
+        return true;
+      }
+    }
+  }
+  return false;
 }
 
 // `reportedLength` is what GetWindowsDirectoryA or GetSystemDirectoryA
@@ -86,18 +146,53 @@ bool ReportedOrUsualDirectory(UINT reportedLength, const char* ntDirectory,
       directory);
 }
 
+// What deleting the worm's copies needs besides their paths.
+struct CopyRemoval {
+  RunState* run;
+  // The open command as read back after it was written: a copy that it still
+  // starts stays, since deleted it would leave the command starting nothing,
+  // and no program at all could be started.
+  PathBuffer openCommand;
+  // That copy; "" while none was left.
+  PathBuffer keptCopy;
+};
+
+// Whether `command` starts the program `path`: it begins with the path,
+// quoted or not, followed by its end, a space or the closing quote (letters
+// compared without case).
+bool CommandStarts(const char* command, const char* path) {
+  PathBuffer program;
+  if (!CopyText(command + (command[0] == '"'), program)) return false;
+  size_t length = strlen(path);
+  if (strlen(program) < length) return false;
+  char next = program[length];
+  program[length] = '\0';
+  return (next == '\0' || next == ' ' || next == '"') &&
+         SameName(program, path);
+}
+
+void DeleteCopyAt(const char* path, CopyRemoval& removal) {
+  if (CommandStarts(removal.openCommand, path)) {
+    CopyText(path, removal.keptCopy);
+    return;
+  }
+  TryDeleteFile(path, *removal.run);
+}
+
 // A path that does not fit is never looked up: cut short, it could name
 // another file.
-void DeleteCopy(const char* directory, const char* name, RunState& run) {
+void DeleteCopy(const char* directory, const char* name, CopyRemoval& removal) {
   PathBuffer path = "";
-  if (JoinPath(directory, name, path)) TryDeleteFile(path, run);
+  if (JoinPath(directory, name, path)) DeleteCopyAt(path, removal);
 }
 
 // The Startup copies looked up so far: a Startup folder can be named in
 // several places (the current user's profile is also one of the loaded
-// ones), and is looked into once.
+// ones), and is looked into once. A machine can have any number of loaded
+// profiles; once the list is full, a folder is simply looked into again,
+// which finds the copy gone, or defers or names it again.
 struct StartupCopies {
-  PathBuffer paths[2 + kMaxLoadedProfiles];  // current user, common, loaded
+  PathBuffer paths[kRememberedStartupFolders];
   DWORD count;
 };
 
@@ -108,7 +203,7 @@ bool ReadFolder(HKEY key, const char* valueName, PathBuffer& folder) {
 }
 
 void DeleteStartupCopyOnce(const char* folder, StartupCopies& looked,
-                           RunState& run) {
+                           CopyRemoval& removal) {
   PathBuffer path = "";
   if (!JoinPath(folder, kStartupCopy, path)) return;
   for (DWORD i = 0; i < looked.count; ++i) {
@@ -121,14 +216,14 @@ void DeleteStartupCopyOnce(const char* folder, StartupCopies& looked,
   if (looked.count < room && CopyText(path, looked.paths[looked.count])) {
     ++looked.count;
   }
-  TryDeleteFile(path, run);
+  DeleteCopyAt(path, removal);
 }
 
 // The Startup copy in the folder that value `valueName` of shell folders key
 // `keyPath` below `root` names.
 void DeleteStartupCopyNamedIn(HKEY root, const char* keyPath,
                               const char* valueName, REGSAM access,
-                              StartupCopies& looked, RunState& run) {
+                              StartupCopies& looked, CopyRemoval& removal) {
   HKEY shellFolders;
   if (RegOpenKeyExA(root, keyPath, 0, access, &shellFolders) != ERROR_SUCCESS) {
     return;
@@ -136,33 +231,99 @@ void DeleteStartupCopyNamedIn(HKEY root, const char* keyPath,
   PathBuffer folder = "";
   bool named = ReadFolder(shellFolders, valueName, folder);
   RegCloseKey(shellFolders);
-  if (named) DeleteStartupCopyOnce(folder, looked, run);
+  if (named) DeleteStartupCopyOnce(folder, looked, removal);
 }
 
-// A copy left in another user's Startup folder would start the worm again
-// at that user's next logon, with no marker key left to lead here.
-void DeleteLoadedProfilesStartupCopies(StartupCopies& looked, RunState& run) {
-  for (DWORD index = 0; index < kMaxLoadedProfiles; ++index) {
-    PathBuffer profile = "";
-    if (RegEnumKeyA(HKEY_USERS, index, profile, MAX_PATH) != ERROR_SUCCESS) {
-      return;
+// `path` without its drive and the backslashes after it: where the virtual
+// store keeps what is written there.
+const char* WithoutDrive(const char* path) {
+  PathBuffer drive = "";
+  DriveOf(path, drive);
+  path += strlen(drive);
+  while (*path == '\\') ++path;
+  return path;
+}
+
+// The copies that the worm, run by the user of the loaded profile key
+// `profile` without elevation, wrote to the Windows and system directories,
+// in that user's virtual store.
+void DeleteVirtualStoreCopies(const char* profile, const char* windowsDirectory,
+                              const char* systemDirectory,
+                              CopyRemoval& removal) {
+  PathBuffer keyPath = "";
+  if (!JoinPath(profile, kShellFoldersKey, keyPath)) return;
+  HKEY shellFolders;
+  if (RegOpenKeyExA(HKEY_USERS, keyPath, 0, KEY_READ, &shellFolders) !=
+      ERROR_SUCCESS) {
+    return;
+  }
+  PathBuffer store = "";
+  bool named = ReadFolder(shellFolders, kLocalAppDataValue, store);
+  RegCloseKey(shellFolders);
+  if (!named || !JoinPath(store, kVirtualStoreFolder, store)) return;
+  PathBuffer directory = "";
+  if (JoinPath(store, WithoutDrive(windowsDirectory), directory)) {
+    DeleteCopy(directory, kWindowsCopy, removal);
+    if (JoinPath(directory, kWow64SystemFolder, directory)) {
+      DeleteCopy(directory, kSystemCopy, removal);
     }
-    PathBuffer keyPath = "";
-    if (JoinPath(profile, kShellFoldersKey, keyPath)) {
-      DeleteStartupCopyNamedIn(HKEY_USERS, keyPath, kStartupFolderValue,
-                               KEY_READ, looked, run);
-    }
+  }
+  if (JoinPath(store, WithoutDrive(systemDirectory), directory)) {
+    DeleteCopy(directory, kSystemCopy, removal);
   }
 }
 
-void DeleteStartupCopies(RunState& run) {
+// The markers in the virtual store of the loaded profile key `profile`, when
+// it is a <SID>_Classes key, and where there was one, the copies in the
+// virtual store of files of the user whose key is the <SID> key.
+void CleanVirtualStore(const char* profile, const char* windowsDirectory,
+                       const char* systemDirectory, CopyRemoval& removal) {
+  bool found = false;
+  for (const char* marker : kVirtualMarkerKeys) {
+    PathBuffer path = "";
+    if (VirtualMarkerPath(profile, marker, path) &&
+        RemoveMarker(HKEY_USERS, path)) {
+      found = true;
+    }
+  }
+  if (!found) return;
+  PathBuffer user = "";
+  CopyText(profile, user);
+  user[strlen(user) - (sizeof kClassesKeySuffix - 1)] = '\0';
+  DeleteVirtualStoreCopies(user, windowsDirectory, systemDirectory, removal);
+}
+
+// A copy left in another user's Startup folder would start the worm again
+// at that user's next logon, with no marker key left to lead here; so would
+// a marker left in a user's virtual store at the next run. Every loaded
+// profile is walked, to the last: a terminal server has two keys for each
+// user logged on.
+void CleanLoadedProfiles(const char* windowsDirectory,
+                         const char* systemDirectory, StartupCopies& looked,
+                         CopyRemoval& removal) {
+  PathBuffer profile = "";
+  for (DWORD index = 0;
+       RegEnumKeyA(HKEY_USERS, index, profile, MAX_PATH) == ERROR_SUCCESS;
+       ++index) {
+    PathBuffer keyPath = "";
+    if (JoinPath(profile, kShellFoldersKey, keyPath)) {
+      DeleteStartupCopyNamedIn(HKEY_USERS, keyPath, kStartupFolderValue,
+                               KEY_READ, looked, removal);
+    }
+    CleanVirtualStore(profile, windowsDirectory, systemDirectory, removal);
+  }
+}
+
+void DeleteStartupCopies(const char* windowsDirectory,
+                         const char* systemDirectory, CopyRemoval& removal) {
   StartupCopies looked;
   looked.count = 0;
   DeleteStartupCopyNamedIn(HKEY_CURRENT_USER, kShellFoldersKey,
-                           kStartupFolderValue, kReadWrite, looked, run);
+                           kStartupFolderValue, kReadWrite, looked, removal);
   DeleteStartupCopyNamedIn(HKEY_LOCAL_MACHINE, kShellFoldersKey,
-                           kCommonStartupFolderValue, KEY_READ, looked, run);
-  DeleteLoadedProfilesStartupCopies(looked, run);
+                           kCommonStartupFolderValue, KEY_READ, looked,
+                           removal);
+  CleanLoadedProfiles(windowsDirectory, systemDirectory, looked, removal);
 }
 
 // When the saved original can take the place of rundll32.exe neither now
@@ -222,14 +383,15 @@ void RestoreSystemProgram(const char* drive, RunState& run) {
 }  // namespace
 
 bool CleanSircam(RunState& run) {
-  HKEY marker;
-  if (!OpenKeyForChange(HKEY_LOCAL_MACHINE, kMarkerKey, marker)) return true;
-  // Emptied first: on the NT line a mark with subkeys would stay.
-  PurgeKey(marker);
-  RegCloseKey(marker);
-  RegDeleteKeyA(HKEY_LOCAL_MACHINE, kMarkerKey);
+  if (!RemoveMarker(HKEY_LOCAL_MACHINE, kMarkerKey) &&
+      !VirtualStoreHoldsMarker()) {
+    return true;
+  }
   RemoveServiceEntry();
-  RestoreOpenCommand();
+  CopyRemoval removal;
+  removal.run = &run;
+  removal.keptCopy[0] = '\0';
+  RestoreOpenCommand(removal.openCommand);
 
   PathBuffer windowsDirectory = "";
   if (!ReportedOrUsualDirectory(
@@ -239,9 +401,9 @@ bool CleanSircam(RunState& run) {
   }
   PathBuffer drive = "";
   DriveOf(windowsDirectory, drive);
-  DeleteCopy(drive, kRecycledCopy, run);
-  DeleteCopy(drive, kRecycledData, run);
-  DeleteCopy(windowsDirectory, kWindowsCopy, run);
+  DeleteCopy(drive, kRecycledCopy, removal);
+  DeleteCopy(drive, kRecycledData, removal);
+  DeleteCopy(windowsDirectory, kWindowsCopy, removal);
 
   PathBuffer systemDirectory = "";
   if (!ReportedOrUsualDirectory(GetSystemDirectoryA(systemDirectory, MAX_PATH),
@@ -249,12 +411,13 @@ bool CleanSircam(RunState& run) {
                                 systemDirectory)) {
     return false;
   }
-  DeleteCopy(systemDirectory, kSystemCopy, run);
+  DeleteCopy(systemDirectory, kSystemCopy, removal);
 
-  DeleteStartupCopies(run);
+  DeleteStartupCopies(windowsDirectory, systemDirectory, removal);
   RestoreSystemProgram(drive, run);
   RepairStartupBatch();
 
+  if (removal.keptCopy[0] != '\0') ReportCommandNotRestored(removal.keptCopy);
   ConsolePrint("%s", kSircamResult);
   SectionOutcome(run, true);
   return true;

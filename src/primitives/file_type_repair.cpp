@@ -79,15 +79,29 @@ void ClearTypeDefault(const char* name, const char* takenType) {
   WriteDefaultIfTaken(name, "", takenType);
 }
 
-bool IsTakenBy(const char* name, const char* takenType) {
+bool HoldsOnlyTheLink(const char* name, const char* takenType) {
   HKEY key;
   if (name[0] == '\0' || RegOpenKeyExA(HKEY_CLASSES_ROOT, name, 0, KEY_READ,
                                        &key) != ERROR_SUCCESS) {
     return false;
   }
-  bool taken = DefaultIs(key, takenType);
+  DWORD subkeys = 0;
+  DWORD values = 0;
+  PathBuffer firstValue = "";
+  DWORD nameLength = MAX_PATH;
+  // The 9x line gives every key a default value, and does not document
+  // whether it counts it: the one value counted must be seen to be the
+  // default one.
+  bool onlyTheLink =
+      DefaultIs(key, takenType) &&
+      RegQueryInfoKeyA(key, NULL, NULL, NULL, &subkeys, NULL, NULL, &values,
+                       NULL, NULL, NULL, NULL) == ERROR_SUCCESS &&
+      subkeys == 0 && values == 1 &&
+      RegEnumValueA(key, 0, firstValue, &nameLength, NULL, NULL, NULL, NULL) ==
+          ERROR_SUCCESS &&
+      firstValue[0] == '\0';
   RegCloseKey(key);
-  return taken;
+  return onlyTheLink;
 }
 
 bool OpenExecutableOpenCommand(HKEY& key) {
@@ -97,4 +111,21 @@ bool OpenExecutableOpenCommand(HKEY& key) {
 void ResetOpenCommand(HKEY key) {
   WriteDefaultText(key, kStandardOpenCommand);
   RegCloseKey(key);
+}
+
+void ReadOpenCommand(PathBuffer& command) {
+  command[0] = '\0';
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_CLASSES_ROOT, kExecutableOpenCommandKey, 0, KEY_READ,
+                    &key) != ERROR_SUCCESS) {
+    return;
+  }
+  ReadRegistryText(key, NULL, command);
+  RegCloseKey(key);
+}
+
+void RestoreOpenCommand(PathBuffer& command) {
+  HKEY key;
+  if (OpenExecutableOpenCommand(key)) ResetOpenCommand(key);
+  ReadOpenCommand(command);
 }

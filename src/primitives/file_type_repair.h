@@ -4,6 +4,7 @@
 #define WORMSWEEP_PRIMITIVES_FILE_TYPE_REPAIR_H_
 
 #include "platform/windows_api.h"
+#include "primitives/path_building.h"
 
 // The command with which Windows opens executables.
 extern const char kStandardOpenCommand[];
@@ -28,8 +29,9 @@ void RepairAssociation(const char* extensions, const char* types,
 void ClearTypeDefault(const char* name, const char* takenType);
 
 // Whether HKEY_CLASSES_ROOT\<name> exists with `takenType` as its default
-// value (text of a string type; letters compared without case).
-bool IsTakenBy(const char* name, const char* takenType);
+// value (text of a string type; letters compared without case) and nothing
+// else: no other value, no subkey.
+bool HoldsOnlyTheLink(const char* name, const char* takenType);
 
 // Opens kExecutableOpenCommandKey with KEY_READ | KEY_WRITE. False when it
 // cannot be opened.
@@ -38,5 +40,15 @@ bool OpenExecutableOpenCommand(HKEY& key);
 // Writes kStandardOpenCommand as the default value of `key` (the open command
 // key, opened by the caller with KEY_READ | KEY_WRITE) and closes `key`.
 void ResetOpenCommand(HKEY key);
+
+// Reads the default value of kExecutableOpenCommandKey, opened with KEY_READ,
+// which a key that the user may not change still grants. `command` is empty
+// when the key cannot be opened or read.
+void ReadOpenCommand(PathBuffer& command);
+
+// ResetOpenCommand when the key can be opened for changing, then
+// ReadOpenCommand: where the key may not be changed, or the write fails, the
+// command read back is still the one a worm wrote.
+void RestoreOpenCommand(PathBuffer& command);
 
 #endif  // WORMSWEEP_PRIMITIVES_FILE_TYPE_REPAIR_H_

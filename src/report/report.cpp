@@ -16,6 +16,10 @@ void ReportCannotRestore(const char* program, const char* original) {
   ConsolePrintPaths(kCannotRestoreFormat, program, original);
 }
 
+void ReportCommandNotRestored(const char* program) {
+  ConsolePrint(kCommandNotRestoredFormat, program);
+}
+
 void TryDeleteFile(const char* path, RunState& run) {
   WIN32_FIND_DATAA found;
   HANDLE search = FindFirstFileA(path, &found);

@@ -15,6 +15,10 @@ void ReportRemoval(const char* path, RemovalResult result, RunState& run);
 // is the file to copy into its place.
 void ReportCannotRestore(const char* program, const char* original);
 
+// Tells the user that the open command still starts the worm's `program`,
+// which was therefore left in place.
+void ReportCommandNotRestored(const char* program);
+
 // DeleteOrDefer and ReportRemoval for a file that exists, or that may exist
 // for all the lookup can tell; a file that is not found (ERROR_FILE_NOT_FOUND,
 // ERROR_PATH_NOT_FOUND) is passed over silently.

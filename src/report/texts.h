@@ -38,6 +38,14 @@ const char kCannotRestoreFormat[] =
     "This program can not restore %s file. \n"
     "You can try to copy %s file to its place manually.\n\n";
 
+// ---- An open command that could not be put back ----
+// A printf format: %s is the full path of the worm's program that the
+// command still starts.
+const char kCommandNotRestoredFormat[] =
+    "This program can not restore the command that starts programs,\n"
+    "so it left %s file in place.\n"
+    "Run this program again, then delete this file manually.\n\n";
+
 // ---- The cleaners' results ----
 const char kBleBlaResult[] =
     "Your registry was cleaned from links to I-Worm.BleBla.b virus \n"

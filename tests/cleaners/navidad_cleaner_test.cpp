@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "report/run_state.h"
 #include "report/texts.h"
@@ -32,6 +33,12 @@ class NavidadCleanerTest : public ::testing::TestWithParam<sim::Line> {
         sim::ValueExists(HKEY_CURRENT_USER, "Software\\Vendor", "Setting"));
     EXPECT_TRUE(
         sim::ValueExists(HKEY_LOCAL_MACHINE, scene::kRunKey, "SystemTray"));
+  }
+  // As a run does it: the links read before the variant.
+  void Clean(const NavidadVariant& variant) {
+    NavidadLinks links;
+    ReadNavidadLinks(links);
+    CleanNavidadVariant(variant, links, run_);
   }
   RunState run_ = {true, false};
 };
@@ -64,7 +71,7 @@ TEST_P(NavidadCleanerTest, EachVariantFindsItsOwnProgramInTheOpenCommand) {
     sim::PutFile(c.deleted, "worm");
     sim::PutFile(c.kept, "worm");
 
-    CleanNavidadVariant(kNavidadVariants[index], run_);
+    Clean(kNavidadVariants[index]);
 
     EXPECT_FALSE(sim::KeyExists(HKEY_CURRENT_USER, c.marker));
     EXPECT_FALSE(sim::FileExists(c.deleted));
@@ -85,7 +92,7 @@ TEST_P(NavidadCleanerTest, AbsentVariantChangesNothingAndPrintsNothing) {
   std::string registryBefore = sim::RegistryDump();
   std::string filesBefore = sim::FileSystemDump();
 
-  CleanNavidadVariant(Navidad(), run_);
+  Clean(Navidad());
 
   EXPECT_EQ("", sim::ConsoleOutput());
   EXPECT_EQ(registryBefore, sim::RegistryDump());
@@ -98,7 +105,7 @@ TEST_P(NavidadCleanerTest, MarkerWithValuesAndSubkeysIsGoneOnBothLines) {
   sim::SetStringValue(HKEY_CURRENT_USER, "Software\\Navidad\\Mail\\Sent",
                       "Last", "someone@example.com");
 
-  CleanNavidadVariant(Navidad(), run_);
+  Clean(Navidad());
 
   EXPECT_FALSE(sim::KeyExists(HKEY_CURRENT_USER, "Software\\Navidad"));
   EXPECT_TRUE(sim::KeyExists(HKEY_CURRENT_USER, "Software"));
@@ -110,7 +117,7 @@ TEST_P(NavidadCleanerTest, MarkerGoesWhereSoftwareItselfIsReadOnly) {
   sim::CreateKey(HKEY_CURRENT_USER, "Software\\Navidad");
   sim::MakeKeyReadOnlyForUser(HKEY_CURRENT_USER, "Software");
 
-  CleanNavidadVariant(Navidad(), run_);
+  Clean(Navidad());
 
   EXPECT_FALSE(sim::KeyExists(HKEY_CURRENT_USER, "Software\\Navidad"));
 }
@@ -119,7 +126,7 @@ TEST_P(NavidadCleanerTest, MarkerAloneStillGivesTheFullReport) {
   sim::CreateKey(HKEY_CURRENT_USER, "Software\\Navidad");
   int deletionsBefore = sim::CallCount("DeleteFileA");
 
-  CleanNavidadVariant(Navidad(), run_);
+  Clean(Navidad());
 
   EXPECT_EQ(std::string(kNavidadResultA) + kDownloadAdvice,
             sim::ConsoleOutput());
@@ -132,7 +139,7 @@ TEST_P(NavidadCleanerTest, MarkerAloneStillGivesTheFullReport) {
 TEST_P(NavidadCleanerTest, ResultBRunsIntoTheDownloadAdvice) {
   sim::CreateKey(HKEY_CURRENT_USER, "Software\\xxxxmas");
 
-  CleanNavidadVariant(kNavidadVariants[1], run_);
+  Clean(kNavidadVariants[1]);
 
   EXPECT_EQ(std::string(kNavidadResultB) + kDownloadAdvice,
             sim::ConsoleOutput());
@@ -149,7 +156,7 @@ TEST_P(NavidadCleanerTest, RunValueWinsOverTheOpenCommand) {
   sim::PutFile("C:\\WORM\\winsvrc.vxd", "worm");
   sim::PutFile("C:\\WINDOWS\\SYSTEM\\winsvrc.vxd", "worm");
 
-  CleanNavidadVariant(Navidad(), run_);
+  Clean(Navidad());
 
   EXPECT_FALSE(sim::FileExists("C:\\WORM\\winsvrc.vxd"));
   EXPECT_TRUE(sim::FileExists("C:\\WINDOWS\\SYSTEM\\winsvrc.vxd"));
@@ -166,7 +173,7 @@ TEST_P(NavidadCleanerTest, EmptyRunValueLeavesTheOpenCommandAsSource) {
   scene::SetOpenCommand("C:\\WINDOWS\\SYSTEM\\winsvrc.exe \"%1\" %*");
   sim::PutFile("C:\\WINDOWS\\SYSTEM\\winsvrc.vxd", "worm");
 
-  CleanNavidadVariant(Navidad(), run_);
+  Clean(Navidad());
 
   EXPECT_FALSE(sim::FileExists("C:\\WINDOWS\\SYSTEM\\winsvrc.vxd"));
   EXPECT_FALSE(
@@ -196,7 +203,7 @@ TEST_P(NavidadCleanerTest, CommandNotNamingTheProgramExactlyIsResetOnly) {
     sim::PutFile("C:\\WINDOWS\\SYSTEM\\winfile.vxd", "worm");
     int deletionsBefore = sim::CallCount("DeleteFileA");
 
-    CleanNavidadVariant(Navidad(), run_);
+    Clean(Navidad());
 
     EXPECT_EQ(kStandardCommand, scene::OpenCommand());
     EXPECT_EQ(deletionsBefore, sim::CallCount("DeleteFileA"));
@@ -211,7 +218,7 @@ TEST_P(NavidadCleanerTest, QuotedCommandNamesTheRebuiltQuotedPath) {
   scene::SetOpenCommand("\"C:\\WINDOWS\\SYSTEM\\winsvrc.exe\" \"%1\" %*");
   sim::PutFile("C:\\WINDOWS\\SYSTEM\\winsvrc.vxd", "worm");
 
-  CleanNavidadVariant(Navidad(), run_);
+  Clean(Navidad());
 
   EXPECT_EQ(scene::CannotDeleteText("\"C:\\WINDOWS\\SYSTEM\\winsvrc.vxd") +
                 kNavidadResultA + kDownloadAdvice,
@@ -226,7 +233,7 @@ TEST_P(NavidadCleanerTest, MissingWormFileIsReportedByName) {
   sim::SetStringValue(HKEY_LOCAL_MACHINE, scene::kRunKey, kAutostart,
                       "C:\\WINDOWS\\wintask.exe");
 
-  CleanNavidadVariant(kNavidadVariants[2], run_);
+  Clean(kNavidadVariants[2]);
 
   EXPECT_EQ(scene::CannotDeleteText("C:\\WINDOWS\\wintask.exe") +
                 kNavidadResultA + kDownloadAdvice,
@@ -286,7 +293,7 @@ TEST_P(NavidadCleanerTest, RunValueIsTakenOnlyWhenItNamesTheProgram) {
     sim::PutFile(c.kept, "kept");
     sim::PutFile(c.deleted, "worm");
 
-    CleanNavidadVariant(variant, run_);
+    Clean(variant);
 
     EXPECT_TRUE(sim::FileExists(c.kept));
     EXPECT_FALSE(sim::FileExists(c.deleted));
@@ -304,7 +311,7 @@ TEST_P(NavidadCleanerTest, LockedWormFileIsDeferredWithRestartAdvice) {
   sim::PutFile("C:\\WINDOWS\\SYSTEM\\winsvrc.vxd", "worm");
   sim::FailCall("DeleteFileA", ERROR_SHARING_VIOLATION);
 
-  CleanNavidadVariant(Navidad(), run_);
+  Clean(Navidad());
 
   EXPECT_EQ(std::string(kNavidadResultA) + kDownloadAdvice + kRestartAdvice,
             sim::ConsoleOutput());
@@ -318,10 +325,50 @@ TEST_P(NavidadCleanerTest, EarlierRestartNeedGivesRestartAdvice) {
   sim::CreateKey(HKEY_CURRENT_USER, "Software\\Navidad");
   run_.RestartNeeded = true;
 
-  CleanNavidadVariant(Navidad(), run_);
+  Clean(Navidad());
 
   EXPECT_EQ(std::string(kNavidadResultA) + kDownloadAdvice + kRestartAdvice,
             sim::ConsoleOutput());
+}
+
+// The infected user need not be the one who runs the program, only logged
+// on: a marker in any loaded profile counts, and goes from every profile
+// that holds it, with one report.
+TEST_P(NavidadCleanerTest, MarkerInAnyLoadedProfileIsFoundAndGoes) {
+  const std::string kOther = scene::kSircamOtherProfile;
+  const std::string kThird = "S-1-5-21-0-0-0-1002";
+  struct Case {
+    const char* what;
+    bool currentUser;
+    std::vector<std::string> others;
+  } cases[] = {
+      {"another user's", false, {kOther}},
+      {"two other users'", false, {kOther, kThird}},
+      {"the current and another user's", true, {kOther}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    SetUp();
+    run_ = RunState{true, false};
+    if (c.currentUser) scene::PlantNavidadMarker("Navidad");
+    for (const std::string& profile : c.others) {
+      scene::PlantNavidadMarker("Navidad", profile);
+    }
+    std::string wormFile =
+        scene::PlantNavidadAutostart("C:\\WINDOWS\\SYSTEM\\winsvrc.exe");
+
+    Clean(Navidad());
+
+    EXPECT_FALSE(sim::KeyExists(HKEY_CURRENT_USER, "Software\\Navidad"));
+    for (const std::string& profile : c.others) {
+      EXPECT_FALSE(sim::KeyExists(HKEY_USERS, profile + "\\Software\\Navidad"));
+    }
+    EXPECT_FALSE(sim::FileExists(wormFile));
+    EXPECT_FALSE(
+        sim::ValueExists(HKEY_LOCAL_MACHINE, scene::kRunKey, kAutostart));
+    EXPECT_EQ(std::string(kNavidadResultA) + kDownloadAdvice,
+              sim::ConsoleOutput());
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(BothLines, NavidadCleanerTest,

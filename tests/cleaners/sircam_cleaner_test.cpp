@@ -578,14 +578,19 @@ TEST_P(SircamCleanerTest, CurrentUsersFolderIsReachedThroughTheLoadedProfiles) {
   EXPECT_EQ(Report(false), sim::ConsoleOutput());
 }
 
-TEST_P(SircamCleanerTest, OnlySoManyLoadedProfilesAreWalked) {
-  const int kWalked = 32;
+// A terminal server with 40 users logged on has 80 keys under HKEY_USERS:
+// every one is walked, and once the list of folders looked into is full, a
+// folder named again (here the last user's, twice) is just looked into
+// again, harmlessly.
+TEST_P(SircamCleanerTest, EveryLoadedProfileIsWalked) {
+  const int kUsers = 40;
   sim::SetStringValue(HKEY_LOCAL_MACHINE, kMarkerKey, "", "");
-  // Listed in this order, before the current user's "S-1-5-21-...".
   std::vector<string> folders;
-  for (int i = 0; i < kWalked + 8; ++i) {
-    string profile = "P" + string(i < 10 ? "0" : "") + std::to_string(i);
-    folders.push_back("C:\\Users\\" + profile + "\\Startup");
+  for (int i = 0; i < kUsers + 2; ++i) {
+    string profile = "S-1-5-21-1-" + std::to_string(100 + i);
+    sim::CreateKey(HKEY_USERS, profile + "_Classes");
+    folders.push_back(i < kUsers ? "C:\\Users\\" + profile + "\\Startup"
+                                 : "c:\\users\\S-1-5-21-1-139\\STARTUP");
     sim::SetStringValue(HKEY_USERS, scene::ProfileShellFoldersKey(profile),
                         "Startup", folders.back());
     sim::PutFile(folders.back() + scene::kSircamStartupCopyName,
@@ -594,12 +599,71 @@ TEST_P(SircamCleanerTest, OnlySoManyLoadedProfilesAreWalked) {
 
   EXPECT_TRUE(CleanSircam(run_));
 
-  for (int i = 0; i < static_cast<int>(folders.size()); ++i) {
-    EXPECT_EQ(i >= kWalked,
-              sim::FileExists(folders[i] + scene::kSircamStartupCopyName))
-        << folders[i];
+  for (const string& folder : folders) {
+    EXPECT_FALSE(sim::FileExists(folder + scene::kSircamStartupCopyName))
+        << folder;
   }
+  EXPECT_EQ(kUsers, sim::CallCount("DeleteFileA"));
   EXPECT_EQ(Report(false), sim::ConsoleOutput());
+}
+
+// Run without elevation on Windows Vista and later, the worm leaves its
+// marker in the user's virtual store alone: found there (in either place),
+// it is cleaned as the real one, and the copies in the virtual store of
+// files go, for the users whose marker was found only.
+TEST_P(SircamCleanerTest, MarkerInAVirtualStoreIsFoundAndGoesWithItsCopies) {
+  struct Case {
+    const char* what;
+    bool machineMarker;
+    bool otherMarker;  // in the other profile's store, below WOW6432Node
+    bool ownMarker;    // in the current user's store
+  } cases[] = {
+      {"none", false, false, false},
+      {"another user's", false, true, false},
+      {"the current user's", false, false, true},
+      {"everywhere", true, true, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    sim::Reset(line());
+    if (c.machineMarker) scene::PlantSircamMarker();
+    string otherMarker;
+    string ownMarker;
+    if (c.otherMarker) {
+      otherMarker =
+          scene::PlantSircamVirtualMarker(scene::kSircamOtherProfile, true);
+    }
+    if (c.ownMarker) {
+      ownMarker =
+          scene::PlantSircamVirtualMarker(sim::kCurrentUserProfile, false);
+    }
+    std::vector<string> otherCopies = scene::PlantSircamVirtualCopies(
+        scene::kSircamOtherProfile, "C:\\Users\\Other\\AppData\\Local", line());
+    std::vector<string> ownCopies = scene::PlantSircamVirtualCopies(
+        sim::kCurrentUserProfile, "C:\\Users\\Own\\AppData\\Local", line());
+    sim::PutFile(scene::kSircamRecycledCopy, scene::kWormBody);
+    string registryBefore = sim::RegistryDump();
+    RunState run = {true, false};
+
+    EXPECT_TRUE(CleanSircam(run));
+
+    bool found = c.machineMarker || c.otherMarker || c.ownMarker;
+    EXPECT_EQ(found ? Report(false) : "", sim::ConsoleOutput());
+    EXPECT_EQ(found, !sim::FileExists(scene::kSircamRecycledCopy));
+    for (const string& marker : {otherMarker, ownMarker}) {
+      EXPECT_TRUE(marker.empty() || !sim::KeyExists(HKEY_USERS, marker));
+    }
+    EXPECT_FALSE(sim::KeyExists(HKEY_LOCAL_MACHINE, kMarkerKey));
+    for (const string& copy : otherCopies) {
+      EXPECT_EQ(!c.otherMarker, sim::FileExists(copy)) << copy;
+    }
+    for (const string& copy : ownCopies) {
+      EXPECT_EQ(!c.ownMarker, sim::FileExists(copy)) << copy;
+    }
+    if (!found) {
+      EXPECT_EQ(registryBefore, sim::RegistryDump());
+    }
+  }
 }
 
 TEST_P(SircamCleanerTest, LoadedProfilesThatCannotBeListedAreSkipped) {

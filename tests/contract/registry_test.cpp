@@ -430,6 +430,26 @@ TEST_F(RegistryContract, QueryInfoCountsSubkeysAndValues) {
   EXPECT_GE(maxData, 9u);
 }
 
+// A default value that is set counts among the key's values and is listed
+// by the empty name: a file type's key that holds its link alone has one
+// value, and it is the default one.
+TEST_F(RegistryContract, TheDefaultValueIsCountedAndListedByTheEmptyName) {
+  SetString(scratch_, "", "linked");
+  DWORD subkeys = 99;
+  DWORD values = 99;
+  ASSERT_EQ(ERROR_SUCCESS,
+            RegQueryInfoKeyA(scratch_, NULL, NULL, NULL, &subkeys, NULL, NULL,
+                             &values, NULL, NULL, NULL, NULL));
+  EXPECT_EQ(0u, subkeys);
+  EXPECT_EQ(1u, values);
+  char name[MAX_PATH] = "unchanged";
+  DWORD length = sizeof name;
+  ASSERT_EQ(ERROR_SUCCESS,
+            RegEnumValueA(scratch_, 0, name, &length, NULL, NULL, NULL, NULL));
+  EXPECT_STREQ("", name);
+  EXPECT_EQ(0u, length);
+}
+
 TEST_F(RegistryContract, EnumeratingValuesNamesEachOnceThenRunsOut) {
   SetString(scratch_, "First", "1");
   SetString(scratch_, "Second", "22");

@@ -155,12 +155,13 @@ TEST_P(FileTypeRepairTest, OnlyExtensionsTakenByTheWormTypeChange) {
   for (const Case& c : cases) {
     sim::SetRawValue(HKEY_CLASSES_ROOT, c.extension, "", c.type, c.before);
     extensions += std::string(c.extension) + ";";
-    EXPECT_EQ(c.taken, IsTakenBy(c.extension, "wormtype")) << c.extension;
+    EXPECT_EQ(c.taken, HoldsOnlyTheLink(c.extension, "wormtype"))
+        << c.extension;
   }
   sim::CreateKey(HKEY_CLASSES_ROOT, ".none");
-  EXPECT_FALSE(IsTakenBy(".none", "wormtype"));
-  EXPECT_FALSE(IsTakenBy(".missing", "wormtype"));
-  EXPECT_FALSE(IsTakenBy("", ""));
+  EXPECT_FALSE(HoldsOnlyTheLink(".none", "wormtype"));
+  EXPECT_FALSE(HoldsOnlyTheLink(".missing", "wormtype"));
+  EXPECT_FALSE(HoldsOnlyTheLink("", ""));
 
   RepairAssociation(extensions.c_str(), "archiver;", "wormtype");
 

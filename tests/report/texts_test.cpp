@@ -40,6 +40,10 @@ TEST(TextsTest, EveryTextKeepsItsWording) {
       {"kCannotRestoreFormat", kCannotRestoreFormat,
        "This program can not restore %s file. \n"
        "You can try to copy %s file to its place manually.\n\n"},
+      {"kCommandNotRestoredFormat", kCommandNotRestoredFormat,
+       "This program can not restore the command that starts programs,\n"
+       "so it left %s file in place.\n"
+       "Run this program again, then delete this file manually.\n\n"},
       {"kBleBlaResult", kBleBlaResult,
        "Your registry was cleaned from links to I-Worm.BleBla.b virus \n"
        "but we recommend to use Tarnwell Anti-Virus to scan your hard "
@@ -66,14 +70,16 @@ TEST(TextsTest, EveryTextKeepsItsWording) {
   }
 }
 
-// The cannot-delete text is a format: one %s for the path and nothing else
-// that printf would read.
-TEST(TextsTest, CannotDeleteFormatTakesOnlyThePath) {
-  std::string format = kCannotDeleteFormat;
-  size_t path = format.find("%s");
-  ASSERT_NE(std::string::npos, path);
-  EXPECT_EQ(std::string::npos, format.find('%', path + 1));
-  EXPECT_EQ(path, format.find('%'));
+// The cannot-delete and command-not-restored texts are formats: one %s for
+// the path and nothing else that printf would read.
+TEST(TextsTest, FormatsNamingOneFileTakeOnlyThePath) {
+  for (const char* text : {kCannotDeleteFormat, kCommandNotRestoredFormat}) {
+    std::string format = text;
+    size_t path = format.find("%s");
+    ASSERT_NE(std::string::npos, path) << format;
+    EXPECT_EQ(std::string::npos, format.find('%', path + 1)) << format;
+    EXPECT_EQ(path, format.find('%')) << format;
+  }
 }
 
 // The cannot-restore text takes two paths, the program's first, and nothing

@@ -1,10 +1,12 @@
-// Whole runs over machines where BleBla.b and Navidad have been.
+// Whole runs over machines where the worms have been.
 #include <gtest/gtest.h>
 
 #include <string.h>
 
 #include <string>
+#include <vector>
 
+#include "cleaners/navidad_cleaner.h"
 #include "report/texts.h"
 #include "run/cleaning_run.h"
 #include "sim/sim_control.h"
@@ -48,24 +50,105 @@ TEST_P(WormReportsTest, BleBlaDeferredThenNavidadAdvisesRestartOnlyOnce) {
   EXPECT_FALSE(sim::FileExists(scene::kBleBlaFile));
 }
 
-TEST_P(WormReportsTest, TwoVariantsAtOnceGiveTwoCompleteReportsInOrder) {
-  scene::PlantNavidadMarker("xxxxmas");
-  scene::PlantNavidadMarker("Navidad");
-  sim::SetStringValue(HKEY_CLASSES_ROOT, scene::kOpenCommandKey, "",
-                      "C:\\WINDOWS\\SYSTEM\\winfile.exe \"%1\" %*");
-  sim::PutFile("C:\\WINDOWS\\SYSTEM\\winfile.vxd", "MZ xxxxmas");
+// With two or three variants, the later one owns the Run value and the open
+// command: every variant takes its own program from them as the worms left
+// them, so the later one's goes too, under complete reports in order.
+TEST_P(WormReportsTest, SeveralVariantsEachFindTheirOwnProgram) {
+  const std::string kSystem = "C:\\WINDOWS\\SYSTEM\\";
+  struct Case {
+    std::vector<int> variants;
+    const char* program;
+    bool inRunKey;  // as well as in the open command
+    const char* deleted;
+  } cases[] = {
+      {{0, 2}, "wintask.exe", true, "wintask.exe"},
+      {{0, 1}, "winfile.exe", false, "winfile.vxd"},
+      {{1, 2}, "wintask.exe", true, "wintask.exe"},
+      {{0, 1, 2}, "wintask.exe", false, "wintask.exe"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.deleted + std::to_string(c.variants.size()));
+    SetUp();
+    std::string reports;
+    for (int index : c.variants) {
+      scene::PlantNavidadMarker(scene::kNavidadMarkers[index]);
+      reports +=
+          std::string(kNavidadVariants[index].ResultText) + kDownloadAdvice;
+    }
+    if (c.inRunKey) {
+      sim::SetStringValue(HKEY_LOCAL_MACHINE, scene::kRunKey,
+                          "Win32BaseServiceMOD", kSystem + c.program);
+    }
+    scene::SetOpenCommand(kSystem + c.program + " \"%1\" %*");
+    sim::PutFile(kSystem + c.deleted, "MZ Navidad");
 
-  EXPECT_EQ(0, CleaningRun());
+    EXPECT_EQ(0, CleaningRun());
 
-  // The second variant's result text ends without a line feed, so its
-  // download advice follows on the same line.
-  EXPECT_EQ(scene::ReportBanner() + kNavidadResultA + kDownloadAdvice +
-                kNavidadResultB + kDownloadAdvice + std::string(kClosingPrompt),
-            sim::ConsoleOutput());
-  // The first variant resets the command the second one would have read.
-  EXPECT_TRUE(sim::FileExists("C:\\WINDOWS\\SYSTEM\\winfile.vxd"));
-  EXPECT_FALSE(sim::KeyExists(HKEY_CURRENT_USER, "Software\\Navidad"));
-  EXPECT_FALSE(sim::KeyExists(HKEY_CURRENT_USER, "Software\\xxxxmas"));
+    EXPECT_EQ(scene::ReportBanner() + reports + kClosingPrompt,
+              sim::ConsoleOutput());
+    EXPECT_FALSE(sim::FileExists(kSystem + c.deleted));
+    EXPECT_EQ("\"%1\" %*", scene::OpenCommand());
+    EXPECT_FALSE(sim::ValueExists(HKEY_LOCAL_MACHINE, scene::kRunKey,
+                                  "Win32BaseServiceMOD"));
+    for (int index : c.variants) {
+      EXPECT_FALSE(
+          sim::KeyExists(HKEY_CURRENT_USER, kNavidadVariants[index].MarkerKey));
+    }
+  }
+}
+
+// When the open command cannot be written (a key the administrator may not
+// change, or a write that fails), the program it starts stays, and the user
+// is told, before the worm's result text; a file that it does not start
+// goes as ever.
+TEST_P(WormReportsTest, ProgramThatTheUnwrittenOpenCommandStartsStays) {
+  struct Case {
+    const char* worm;  // a Navidad marker, or "Sircam"
+    bool readOnlyKey;  // otherwise every write fails
+    const char* command;
+    const char* started;
+    const char* deleted;  // NULL for none
+    const char* result;
+  } cases[] = {
+      {"Emanuel", true, "C:\\WINDOWS\\SYSTEM\\wintask.exe \"%1\" %*",
+       "C:\\WINDOWS\\SYSTEM\\wintask.exe", NULL, kNavidadResultA},
+      {"Emanuel", false, "\"C:\\WINDOWS\\SYSTEM\\wintask.exe\" \"%1\" %*",
+       "C:\\WINDOWS\\SYSTEM\\wintask.exe", NULL, kNavidadResultA},
+      {"Navidad", true, "C:\\WINDOWS\\SYSTEM\\winsvrc.exe \"%1\" %*",
+       "C:\\WINDOWS\\SYSTEM\\winsvrc.exe", "C:\\WINDOWS\\SYSTEM\\winsvrc.vxd",
+       kNavidadResultA},
+      {"Sircam", false, "\"c:\\recycled\\sirc32.exe\" \"%1\" %*",
+       scene::kSircamRecycledCopy, scene::kSircamRecycledData, kSircamResult},
+  };
+  for (const Case& c : cases) {
+    if (c.readOnlyKey && GetParam() == sim::Line::Win9x) continue;
+    SCOPED_TRACE(std::string(c.worm) + " " + c.command);
+    SetUp();
+    if (std::string(c.worm) == "Sircam") {
+      scene::PlantSircam(GetParam());
+    } else {
+      scene::PlantNavidadMarker(c.worm);
+    }
+    scene::SetOpenCommand(c.command);
+    sim::PutFile(c.started, "MZ worm");
+    if (c.deleted != NULL) sim::PutFile(c.deleted, "MZ worm");
+    if (c.readOnlyKey) {
+      sim::MakeKeyReadOnlyForUser(HKEY_CLASSES_ROOT, scene::kOpenCommandKey);
+    } else {
+      sim::FailCall("RegSetValueExA", ERROR_ACCESS_DENIED, 1, true);
+    }
+
+    EXPECT_EQ(0, CleaningRun());
+
+    EXPECT_EQ(scene::ReportBanner() + scene::CommandNotRestoredText(c.started) +
+                  c.result + kDownloadAdvice + kClosingPrompt,
+              sim::ConsoleOutput());
+    EXPECT_EQ(c.command, scene::OpenCommand());
+    EXPECT_TRUE(sim::FileExists(c.started));
+    if (c.deleted != NULL) {
+      EXPECT_FALSE(sim::FileExists(c.deleted));
+    }
+  }
 }
 
 TEST_P(WormReportsTest, SecondRunOnTheCleanedSystemFindsNothing) {

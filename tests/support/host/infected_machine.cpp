@@ -14,6 +14,13 @@ using std::string;
 const char kClassesRoot[] = "HKEY_CLASSES_ROOT\\";
 const char kCurrentUser[] = "HKEY_CURRENT_USER\\";
 const char kLocalMachine[] = "HKEY_LOCAL_MACHINE\\";
+const char kUsers[] = "HKEY_USERS\\";
+
+// Another user, logged on too, who ran Navidad's second variant, and Sircam
+// without elevation (on Windows Vista and later, a 32-bit program on 64-bit
+// Windows): its marker and its copies are in that user's virtual store.
+const char kOtherUsersNavidad[] = "xxxxmas";
+const char kOtherUsersLocalAppData[] = "C:\\Other\\AppData\\Local";
 
 const char kWormLine[] = "@win \\recycled\\sirc32.exe";
 const char kOtherProgramsWininit[] =
@@ -41,6 +48,10 @@ std::vector<string> WormKeys() {
   for (const char* marker : scene::kNavidadMarkers) {
     keys.push_back(kCurrentUser + string("Software\\") + marker);
   }
+  keys.push_back(kUsers + string(scene::kSircamOtherProfile) + "\\Software\\" +
+                 kOtherUsersNavidad);
+  keys.push_back(
+      kUsers + scene::SircamVirtualMarkerKey(scene::kSircamOtherProfile, true));
   return keys;
 }
 
@@ -81,6 +92,7 @@ std::vector<string> WormValues() {
 const char* const kTextsNamingFiles[] = {
     kCannotDeleteFormat,
     kCannotRestoreFormat,
+    kCommandNotRestoredFormat,
 };
 
 string Upper(const string& text) {
@@ -227,6 +239,7 @@ InfectedMachine InfectWithEverything(sim::Line line) {
   // Not on the disk: a later variant that finds the value (when the first
   // could not remove it) deletes the program it names, and says it cannot.
   machine.wormFiles.push_back(navidadProgram);
+  scene::PlantNavidadMarker(kOtherUsersNavidad, scene::kSircamOtherProfile);
 
   scene::PlantSircam(line);
   for (const string& copy : scene::SircamCopies(line)) {
@@ -236,6 +249,12 @@ InfectedMachine InfectWithEverything(sim::Line line) {
   for (const string& copy : scene::SircamCopies(line)) {
     bool inStartup = copy.find(scene::kSircamStartupCopyName) != string::npos;
     (inStartup ? sircam.filesNamedInTheRegistry : sircam.files).push_back(copy);
+  }
+  scene::PlantSircamVirtualMarker(scene::kSircamOtherProfile, true);
+  for (const string& copy : scene::PlantSircamVirtualCopies(
+           scene::kSircamOtherProfile, kOtherUsersLocalAppData, line)) {
+    machine.wormFiles.push_back(copy);
+    sircam.filesNamedInTheRegistry.push_back(copy);
   }
   machine.filesByWorm.push_back(sircam);
   machine.wormFiles.push_back(scene::kSavedRundll32);

@@ -59,6 +59,11 @@ std::string CannotRestoreText(const std::string& program,
   return text.replace(text.find("%s", first + program.size()), 2, original);
 }
 
+std::string CommandNotRestoredText(const std::string& program) {
+  std::string text = kCommandNotRestoredFormat;
+  return text.replace(text.find("%s"), 2, program);
+}
+
 std::string OpenCommand() {
   std::string data = sim::ValueData(HKEY_CLASSES_ROOT, kOpenCommandKey, "");
   return data.substr(0, data.find('\0'));
@@ -89,10 +94,12 @@ void PlantBleBla(const std::vector<std::string>& missing) {
   sim::PutFile(kBleBlaFile, kWormBody);
 }
 
-void PlantNavidadMarker(const std::string& name) {
-  sim::SetStringValue(HKEY_CURRENT_USER, "Software\\" + name, "", "");
-  sim::SetStringValue(HKEY_CURRENT_USER, "Software\\" + name + "\\Mail", "Sent",
-                      "1");
+void PlantNavidadMarker(const std::string& name, const std::string& profile) {
+  HKEY root = profile.empty() ? HKEY_CURRENT_USER : HKEY_USERS;
+  const std::string marker =
+      (profile.empty() ? "" : profile + "\\") + "Software\\" + name;
+  sim::SetStringValue(root, marker, "", "");
+  sim::SetStringValue(root, marker + "\\Mail", "Sent", "1");
 }
 
 const char* const kNavidadMarkers[3] = {"Navidad", "xxxxmas", "Emanuel"};
@@ -126,6 +133,34 @@ void PlantSircamRundll32() {
 
 std::string ProfileShellFoldersKey(const std::string& profile) {
   return profile + "\\" + kShellFoldersKey;
+}
+
+std::string SircamVirtualMarkerKey(const std::string& profile, bool wow64) {
+  return profile + "_Classes\\VirtualStore\\MACHINE\\SOFTWARE\\" +
+         (wow64 ? "WOW6432Node\\" : "") + "SirCam";
+}
+
+std::string PlantSircamVirtualMarker(const std::string& profile, bool wow64) {
+  const std::string marker = SircamVirtualMarkerKey(profile, wow64);
+  sim::SetStringValue(HKEY_USERS, marker, "sa", "x");
+  sim::SetStringValue(HKEY_USERS, marker + "\\Lists\\Old", "1", "a@b.example");
+  return marker;
+}
+
+std::vector<std::string> PlantSircamVirtualCopies(
+    const std::string& profile, const std::string& localAppData,
+    sim::Line line) {
+  sim::SetStringValue(HKEY_USERS, ProfileShellFoldersKey(profile),
+                      "Local AppData", localAppData);
+  // The Windows and system directories without their drive.
+  const std::string store = localAppData + "\\VirtualStore";
+  const std::string windows = store + WindowsDirectory(line).substr(2);
+  std::vector<std::string> copies = {
+      windows + "\\ScMx32.exe",
+      store + SystemDirectory(line).substr(2) + "\\SCam32.exe",
+      windows + "\\SysWOW64\\SCam32.exe"};
+  for (const std::string& copy : copies) sim::PutFile(copy, kWormBody);
+  return copies;
 }
 
 std::vector<std::string> SircamCopies(sim::Line line) {

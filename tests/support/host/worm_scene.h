@@ -47,6 +47,9 @@ std::string SystemDirectory(sim::Line line);
 std::string ReportBanner();
 // The general cannot-delete text naming `path`.
 std::string CannotDeleteText(const std::string& path);
+// The text that names the worm's `program`, left in place because the open
+// command still starts it.
+std::string CommandNotRestoredText(const std::string& program);
 // The cannot-restore text naming the system program and its saved original.
 std::string CannotRestoreText(const std::string& program,
                               const std::string& original);
@@ -66,8 +69,11 @@ void PlantBleBla(const std::vector<std::string>& missing = {});
 extern const char* const kBleBlaExtensions[21];
 
 // A Navidad variant's marker key below Software (`name`: Navidad, xxxxmas,
-// Emanuel), holding a value and a subkey as the worm's own do.
-void PlantNavidadMarker(const std::string& name);
+// Emanuel), holding a value and a subkey as the worm's own do: the current
+// user's, or that of `profile`, loaded under HKEY_USERS (the infected user is
+// logged on, but another runs the program).
+void PlantNavidadMarker(const std::string& name,
+                        const std::string& profile = "");
 
 // The marker key names of the three Navidad variants.
 extern const char* const kNavidadMarkers[3];
@@ -84,6 +90,19 @@ std::string ProfileShellFoldersKey(const std::string& profile);
 // The files Sircam leaves on a machine of `line`: its copies and its data
 // file.
 std::vector<std::string> SircamCopies(sim::Line line);
+// Where Sircam, run without elevation on Windows Vista and later by the user
+// of the profile `profile`, leaves its marker: in the virtual store below
+// HKEY_USERS\<profile>_Classes (below WOW6432Node there with `wow64`). The
+// path below HKEY_USERS.
+std::string SircamVirtualMarkerKey(const std::string& profile, bool wow64);
+// That marker, with values and subkeys. Returns its path below HKEY_USERS.
+std::string PlantSircamVirtualMarker(const std::string& profile, bool wow64);
+// Its copies in that user's virtual store of files, in the local application
+// data folder `localAppData` that the profile's shell folders name. Returns
+// the copies.
+std::vector<std::string> PlantSircamVirtualCopies(
+    const std::string& profile, const std::string& localAppData,
+    sim::Line line);
 // Everything Sircam leaves on a machine of `line`: the marker, its service
 // entry (as a value and as a subkey), the open command it took over, its
 // copies (in the recycle folder, the Windows and system directories, and the
