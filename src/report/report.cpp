@@ -17,7 +17,7 @@ void ReportCannotRestore(const char* program, const char* original) {
 }
 
 void ReportCommandNotRestored(const char* program) {
-  ConsolePrint(kCommandNotRestoredFormat, program);
+  ConsolePrintPaths(kCommandNotRestoredFormat, program, NULL);
 }
 
 void TryDeleteFile(const char* path, RunState& run) {

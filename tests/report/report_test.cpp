@@ -252,6 +252,17 @@ TEST(PathOnConsoleTest, ShownInTheConsolesCodePage) {
   }
 }
 
+TEST(PathOnConsoleTest, TheProgramLeftInPlaceIsShownSoToo) {
+  sim::Reset();
+  sim::SetConsoleOutputCodePage(850);
+
+  ReportCommandNotRestored(kGermanStartup);
+
+  std::string expected = kCommandNotRestoredFormat;
+  expected.replace(expected.find("%s"), 2, kGermanStartupIn850);
+  EXPECT_EQ(expected, sim::ConsoleOutput());
+}
+
 TEST(SectionOutcomeTest, AdviceAndFlags) {
   struct Case {
     bool offersRestart;

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include "report/texts.h"
 #include "run/cleaning_run.h"
 #include "sim/sim_control.h"
 #include "support/host/infected_machine.h"
@@ -377,6 +378,22 @@ TEST(FaultSweepChecksTest, SeeWhatMustNotHappen) {
   RegCloseKey(run);
   EXPECT_NE(string::npos, DamageBeyondTheWorms(machine).find("\"Tool\""));
   CloseHandle(machine.runningWorm);
+
+  // A report's promises: the worm's files gone, the open command standard,
+  // unless a text says otherwise.
+  const string report = string(kSircamResult) + kDownloadAdvice;
+  EXPECT_NE(string::npos,
+            BrokenPromises(machine, report, false).find("ScMx32.exe"));
+  string left = kCommandNotRestoredFormat;
+  left.replace(left.find("%s"), 2, scene::kSircamRecycledCopy);
+  for (const string& copy : scene::SircamCopies(sim::Line::Nt)) {
+    DeleteFileA(copy.c_str());
+  }
+  EXPECT_NE(
+      string::npos,
+      BrokenPromises(machine, report, true).find("the open command is still"));
+  EXPECT_EQ(string::npos, BrokenPromises(machine, left + report, true)
+                              .find("the open command is still"));
 }
 
 INSTANTIATE_TEST_SUITE_P(BothLines, FaultSweepTest,

@@ -177,6 +177,26 @@ bool MatchesText(const InfectedMachine& machine, const string& output,
   return true;
 }
 
+// Whether `output` holds the text that the open command could not be put
+// back, naming the program that `command` starts.
+bool NamesTheProgramLeft(const string& output, const string& command) {
+  const string format = kCommandNotRestoredFormat;
+  const size_t placeholder = format.find("%s");
+  const string before = format.substr(0, placeholder);
+  const string after = format.substr(placeholder + 2);
+  const string upperCommand =
+      Upper(command[0] == '"' ? command.substr(1) : command);
+  for (size_t at = output.find(before); at != string::npos;
+       at = output.find(before, at + 1)) {
+    size_t start = at + before.size();
+    size_t end = output.find(after, start);
+    if (end == string::npos) return false;
+    string program = Upper(output.substr(start, end - start));
+    if (upperCommand.compare(0, program.size(), program) == 0) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 std::vector<string> TextLines(const string& text) {
@@ -321,6 +341,17 @@ string BrokenPromises(const InfectedMachine& machine, const string& output,
         broken += "still there, unnamed: " + file + "\n";
       }
     }
+  }
+  bool anyReported = false;
+  for (const InfectedMachine::WormFiles& worm : machine.filesByWorm) {
+    for (const string& text : worm.resultTexts) {
+      anyReported = anyReported || output.find(text) != string::npos;
+    }
+  }
+  string command = scene::OpenCommand();
+  if (anyReported && command != kStandardOpenCommand &&
+      !NamesTheProgramLeft(output, command)) {
+    broken += "the open command is still " + command + "\n";
   }
   if (output.find(kSircamResult) != string::npos &&
       output.find(scene::CannotRestoreText(

@@ -56,9 +56,11 @@ std::string DamageBeyondTheWorms(const InfectedMachine& machine);
 
 // What the report promised and the machine does not hold after
 // sim::Restart(): for every worm whose result text `output` holds, each of
-// its files that no text of `output` names is gone, and (Sircam)
-// rundll32.exe is the system's program unless the cannot-restore text names
-// it. A failing registry call only skips its step, silently: after one
+// its files that no text of `output` names is gone, the open command is the
+// standard one unless a text names the program it still starts, and
+// (Sircam) rundll32.exe is the system's program unless the cannot-restore
+// text names it. A failing registry call only skips its step, silently: after
+// one
 // (`registryFailed`), a file that only the registry leads to may stay. One
 // description a line, empty when every promise holds.
 std::string BrokenPromises(const InfectedMachine& machine,
