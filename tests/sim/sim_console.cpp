@@ -14,6 +14,9 @@
 #include "sim/sim_control.h"
 #include "sim/sim_internal.h"
 
+using sim::internal::Fails;
+using sim::internal::FailWith;
+
 namespace {
 
 const DWORD kDefaultInputMode =
@@ -51,13 +54,6 @@ struct ConsoleState {
 };
 
 ConsoleState g_console;
-
-bool Fails(const char* function) {
-  DWORD error = 0;
-  if (!sim::internal::InjectedFailure(function, &error)) return false;
-  sim::internal::SetError(error);
-  return true;
-}
 
 bool CheckHandle(HANDLE handle) {
   if (sim::internal::IsConsoleHandle(handle)) return true;

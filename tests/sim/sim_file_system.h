@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/sim_internal.h"
 #include "sim/sim_windows.h"
 
 namespace sim {
@@ -109,9 +110,8 @@ struct Location {
   ParsedPath parsed;
 };
 
-bool Fails(const char* function);
-
-BOOL FailWith(DWORD error);
+using sim::internal::Fails;
+using sim::internal::FailWith;
 
 std::string Upper(const std::string& text);
 

@@ -19,6 +19,12 @@ bool InjectedFailure(const char* function, DWORD* error);
 // The calling thread's last-error code (SetLastError).
 void SetError(DWORD error);
 
+// InjectedFailure for an API call that sets the last error: true, with the
+// armed error as the last error, when the call must fail.
+bool Fails(const char* function);
+// Sets `error` as the last error and returns FALSE: how a call fails.
+BOOL FailWith(DWORD error);
+
 bool IsNt();
 Account CurrentAccount();
 bool IsAdministrator();

@@ -107,18 +107,6 @@ namespace files {
 
 FileState g_files;
 
-bool Fails(const char* function) {
-  DWORD error = 0;
-  if (!sim::internal::InjectedFailure(function, &error)) return false;
-  sim::internal::SetError(error);
-  return true;
-}
-
-BOOL FailWith(DWORD error) {
-  sim::internal::SetError(error);
-  return FALSE;
-}
-
 std::string Upper(const std::string& text) {
   return sim::internal::UpperAscii(text);
 }

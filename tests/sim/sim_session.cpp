@@ -12,6 +12,9 @@
 #include "sim/sim_control.h"
 #include "sim/sim_internal.h"
 
+using sim::internal::Fails;
+using sim::internal::FailWith;
+
 namespace {
 
 const DWORD kErrorNoAccess = 998;
@@ -98,18 +101,6 @@ struct SessionState {
 };
 
 SessionState g_session;
-
-bool Fails(const char* function) {
-  DWORD error = 0;
-  if (!sim::internal::InjectedFailure(function, &error)) return false;
-  sim::internal::SetError(error);
-  return true;
-}
-
-BOOL FailWith(DWORD error) {
-  sim::internal::SetError(error);
-  return FALSE;
-}
 
 // Module handles are the index of the DLL in kModules, plus one.
 HMODULE ModuleHandle(const std::string& upperName) {

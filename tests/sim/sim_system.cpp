@@ -134,6 +134,18 @@ bool InjectedFailure(const char* function, DWORD* error) {
 
 void SetError(DWORD error) { g_system.lastError = error; }
 
+bool Fails(const char* function) {
+  DWORD error = 0;
+  if (!InjectedFailure(function, &error)) return false;
+  SetError(error);
+  return true;
+}
+
+BOOL FailWith(DWORD error) {
+  SetError(error);
+  return FALSE;
+}
+
 bool IsNt() { return g_system.line == Line::Nt; }
 
 Account CurrentAccount() { return g_system.account; }
