@@ -594,10 +594,16 @@ ws_reg_snapshot() {  # OUT_FILE [KEY...]
   : >"$out"
   local key
   for key in "${keys[@]}"; do
-    if ws__export "$key" "$text"; then
+    # A root always exists: an export of one that fails is regedit's
+    # failure (seen once for HKEY_USERS on a loaded machine), asked again
+    # once, and never recorded as an absent key.
+    if ws__export "$key" "$text" ||
+      { [[ $key != *\\* ]] && ws__export "$key" "$text"; }; then
       awk '/^\[/ { key = $0; print key; next }
            /^$/ || /^Windows Registry Editor/ || /^REGEDIT/ { next }
            { print key "\t" $0 }' "$text" >>"$out"
+    elif [[ $key != *\\* ]]; then
+      ws_fail "regedit could not export $key: $(<"$WS_WORK/tool.err")"
     else
       printf '[%s] (absent)\n' "$(ws__full_key "$key")" >>"$out"
     fi
