@@ -9,7 +9,7 @@
 // call returns, so that nothing holds the report back (a file keeps what was
 // printed even while the program waits) and a prompt is visible during the
 // wait. The only conversions are %s (a NUL-terminated text; a NULL pointer
-// shows as "(null)") and %%; any other is written as it stands. Each line
+// shows as nothing) and %%; any other is written as it stands. Each line
 // feed goes out as CR LF, as text mode writes it, to a console, a file and a
 // pipe alike. A text of any length is written whole; a failed write loses
 // only the rest of that text.

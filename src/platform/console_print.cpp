@@ -67,7 +67,7 @@ void ConsolePrint(const char* format, ...) {
   for (const char* at = format; *at != '\0'; ++at) {
     if (at[0] == '%' && at[1] == 's') {
       const char* text = va_arg(arguments, const char*);
-      PutText(piece, text != NULL ? text : "(null)");
+      if (text != NULL) PutText(piece, text);
       ++at;
     } else if (at[0] == '%' && at[1] == '%') {
       PutByte(piece, '%');

@@ -175,7 +175,7 @@ TEST(ConsolePrintTest, FormatsAndWritesTextModeLineEnds) {
       {"two texts", "%s and %s\n", "C:\\a b", "c:\\d", "C:\\a b and c:\\d\r\n"},
       {"line feed in an argument", "%s", "1\n2", NULL, "1\r\n2"},
       {"empty argument", "<%s>", "", NULL, "<>"},
-      {"missing text", "%s", NULL, NULL, "(null)"},
+      {"missing text", "<%s>", NULL, NULL, "<>"},
       {"percent sign", "100%% %s", "sure", NULL, "100% sure"},
       {"conversion of no text", "%d%c%", "unused", NULL, "%d%c%"},
       {"carriage return kept", "a\r\n", NULL, NULL, "a\r\r\n"},
