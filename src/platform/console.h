@@ -16,8 +16,8 @@
 void ConsolePrint(const char* format, ...)
     __attribute__((format(printf, 1, 2)));
 
-// Whether standard output is a console (a character device) rather than a
-// file or a pipe.
+// Whether standard output is a console: a character device with a console
+// mode, rather than a file, a pipe or another device (NUL, a serial port).
 bool StandardOutputIsConsole();
 
 // ConsolePrint for a text that names files: `format`'s conversions are all %s,

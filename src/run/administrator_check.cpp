@@ -52,13 +52,18 @@ bool AdministratorsGroupEnabled(const TOKEN_GROUPS& groups) {
   return false;
 }
 
-// Only a SID of one subauthority is 12 bytes long.
+// Enabled, as a membership check counts it: a token restricted to deny it
+// (as a test stands in for a service's token with) does not hold it. Only a
+// SID of one subauthority is 12 bytes long.
 bool HoldsInteractiveGroup(const TOKEN_GROUPS& groups) {
+  const DWORD kEnabledOrDenyOnly =
+      SE_GROUP_ENABLED | SE_GROUP_USE_FOR_DENY_ONLY;
   for (DWORD i = 0; i < groups.GroupCount; ++i) {
-    const BYTE* sid = static_cast<const BYTE*>((&groups.Groups[0])[i].Sid);
+    const SID_AND_ATTRIBUTES& group = (&groups.Groups[0])[i];
+    const BYTE* sid = static_cast<const BYTE*>(group.Sid);
     if (sid[1] == kInteractiveSid[1] &&
         memcmp(sid, kInteractiveSid, sizeof kInteractiveSid) == 0) {
-      return true;
+      return (group.Attributes & kEnabledOrDenyOnly) == SE_GROUP_ENABLED;
     }
   }
   return false;

@@ -19,7 +19,7 @@
 bool MayCleanThisComputer();
 
 // Whether the process token that MayCleanThisComputer read holds the
-// INTERACTIVE group (S-1-5-4), which Windows gives to every logon of a person
+// INTERACTIVE group (S-1-5-4) enabled, which Windows gives to every logon of a person
 // at a keyboard: at the console, through runas, elevated, and over Remote
 // Desktop. Its absence proves nothing (LocalSystem on a desktop that a person
 // sees lacks it). False when the token was not read: before

@@ -131,7 +131,8 @@ TEST_F(WaitForKeyPressTest, NoConsoleDeviceEndsAtOnce) {
 }
 
 TEST_F(WaitForKeyPressTest, UnknownModeLeavesTheConsoleAsItWas) {
-  sim::FailCall("GetConsoleMode", ERROR_INVALID_HANDLE);
+  // The first query is standard output's, which tells a console.
+  sim::FailCall("GetConsoleMode", ERROR_INVALID_HANDLE, 2);
   sim::QueueInput(KeyRecord(true, 'A', 'a'));
 
   WaitForKeyPress(false);

@@ -40,6 +40,7 @@ struct QueuedInput {
 struct ConsoleState {
   bool available = true;
   bool standardOutputIsConsole = true;
+  bool standardOutputIsNulDevice = false;
   UINT outputCodePage = kDefaultOutputCodePage;
   std::deque<QueuedInput> input;
   std::vector<PHANDLER_ROUTINE> controlHandlers;  // in registration order
@@ -117,6 +118,12 @@ void SetConsoleAvailable(bool available) { g_console.available = available; }
 
 void SetStandardOutputIsConsole(bool isConsole) {
   g_console.standardOutputIsConsole = isConsole;
+  g_console.standardOutputIsNulDevice = false;
+}
+
+void SetStandardOutputToNulDevice() {
+  g_console.standardOutputIsConsole = false;
+  g_console.standardOutputIsNulDevice = true;
 }
 
 void SetConsoleOutputCodePage(UINT codePage) {
@@ -182,7 +189,9 @@ DWORD WINAPI GetFileType(HANDLE file) {
     sim::internal::SetError(ERROR_INVALID_HANDLE);
     return FILE_TYPE_UNKNOWN;
   }
-  return g_console.standardOutputIsConsole ? FILE_TYPE_CHAR : FILE_TYPE_DISK;
+  bool character =
+      g_console.standardOutputIsConsole || g_console.standardOutputIsNulDevice;
+  return character ? FILE_TYPE_CHAR : FILE_TYPE_DISK;
 }
 
 UINT WINAPI GetConsoleOutputCP(void) {
@@ -190,8 +199,15 @@ UINT WINAPI GetConsoleOutputCP(void) {
   return g_console.outputCodePage;
 }
 
+// Standard output has the mode of a screen buffer while it is a console.
 BOOL WINAPI GetConsoleMode(HANDLE console, LPDWORD mode) {
-  if (Fails("GetConsoleMode") || !CheckHandle(console)) return FALSE;
+  if (Fails("GetConsoleMode")) return FALSE;
+  if (sim::internal::IsStandardOutput(console) &&
+      g_console.standardOutputIsConsole) {
+    *mode = ENABLE_PROCESSED_OUTPUT | ENABLE_WRAP_AT_EOL_OUTPUT;
+    return TRUE;
+  }
+  if (!CheckHandle(console)) return FALSE;
   *mode = g_console.inputMode;
   return TRUE;
 }

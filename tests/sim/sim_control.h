@@ -93,8 +93,9 @@ void SetAdministrator(bool isAdministrator);
 void SetInteractive(bool interactive);
 // Whether the process token holds the INTERACTIVE group, set after
 // SetInteractive for the cases where the two differ: LocalSystem on a
-// desktop that a person sees (psexec -s -i, WinPE) lacks the group.
-void SetInteractiveGroup(bool present);
+// desktop that a person sees (psexec -s -i, WinPE) lacks the group. With
+// `denyOnly` the group is there for deny only, as in a restricted token.
+void SetInteractiveGroup(bool present, bool denyOnly = false);
 
 // ---- Faults ----
 // Makes the nth call of `function` counted from now (1 = the next call) fail
@@ -196,6 +197,9 @@ void Restart();
 // Where standard output goes: a console (GetFileType: FILE_TYPE_CHAR), or a
 // file (FILE_TYPE_DISK) as after "> file".
 void SetStandardOutputIsConsole(bool isConsole);
+// Standard output sent to NUL ("> nul"): a character device
+// (FILE_TYPE_CHAR) that has no console mode.
+void SetStandardOutputToNulDevice();
 // The code page the console shows its output in (GetConsoleOutputCP).
 void SetConsoleOutputCodePage(UINT codePage);
 // Whether "CONIN$" can be opened (false: CreateFileA fails with

@@ -98,6 +98,7 @@ struct SessionState {
   uintptr_t nextToken = kFirstTokenHandle;
   bool interactive = true;
   bool interactiveGroup = true;
+  bool interactiveGroupDenyOnly = false;
 };
 
 SessionState g_session;
@@ -150,7 +151,10 @@ void SetInteractive(bool interactive) {
   g_session.interactiveGroup = interactive;
 }
 
-void SetInteractiveGroup(bool present) { g_session.interactiveGroup = present; }
+void SetInteractiveGroup(bool present, bool denyOnly) {
+  g_session.interactiveGroup = present;
+  g_session.interactiveGroupDenyOnly = denyOnly;
+}
 
 }  // namespace sim
 
@@ -229,7 +233,10 @@ BOOL WINAPI GetTokenInformation(HANDLE token,
   if (returnLength == NULL) return FailWith(kErrorNoAccess);
   std::vector<Group> groups = AccountGroups(sim::internal::CurrentAccount());
   if (g_session.interactiveGroup) {
-    groups.push_back({Sid(5, {4}), kEnabledGroup});  // INTERACTIVE
+    DWORD attributes = g_session.interactiveGroupDenyOnly
+                           ? SE_GROUP_MANDATORY | SE_GROUP_USE_FOR_DENY_ONLY
+                           : kEnabledGroup;
+    groups.push_back({Sid(5, {4}), attributes});  // INTERACTIVE
   }
   size_t sidsAt = offsetof(TOKEN_GROUPS, Groups) +
                   groups.size() * sizeof(SID_AND_ATTRIBUTES);
