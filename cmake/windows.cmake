@@ -38,7 +38,15 @@ string(JOIN "." WORMSWEEP_VERSION_DOTTED ${WORMSWEEP_VERSION_PARTS})
 set(WORMSWEEP_RC ${CMAKE_BINARY_DIR}/res/wormsweep.rc)
 configure_file(${CMAKE_SOURCE_DIR}/res/wormsweep.rc.in ${WORMSWEEP_RC} @ONLY)
 configure_file(${CMAKE_SOURCE_DIR}/res/wormsweep.manifest.in
-  ${CMAKE_BINARY_DIR}/res/wormsweep.manifest @ONLY)
+  ${CMAKE_BINARY_DIR}/res/wormsweep.manifest.commented @ONLY)
+# The comments say which Windows each GUID names, for the reader of the
+# source; Windows does not need them, and the exe carries every byte.
+file(READ ${CMAKE_BINARY_DIR}/res/wormsweep.manifest.commented
+  WORMSWEEP_MANIFEST)
+string(REGEX REPLACE "[ ]*<!--[^>]*-->\n" "" WORMSWEEP_MANIFEST
+  "${WORMSWEEP_MANIFEST}")
+file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/res/wormsweep.manifest
+  CONTENT "${WORMSWEEP_MANIFEST}")
 
 file(GLOB WORMSWEEP_WIN32_SOURCES CONFIGURE_DEPENDS
   ${CMAKE_SOURCE_DIR}/src/platform/*_win32.cpp)
@@ -51,11 +59,11 @@ add_executable(wormsweep
   ${WORMSWEEP_RC})
 target_include_directories(wormsweep PRIVATE ${CMAKE_SOURCE_DIR}/src)
 
-# Small and self-contained: no C++ runtime DLLs, nothing the oldest targets
-# lack. -include stdio.h keeps msvcrt's printf: libstdc++'s headers would
-# otherwise switch back to MinGW's own, which triples the size and imports
-# locale functions. Thread-safe statics would pull in winpthreads, which
-# needs AddVectoredExceptionHandler (Windows XP and later).
+# Small and self-contained: no runtime DLL at all (msvcrt.dll is not on
+# every Windows 95), no C++ runtime, nothing the oldest targets lack. The few
+# <string.h> functions come from c_string_win32.cpp, and libgcc gives the
+# stack probe of large frames. Thread-safe statics would pull in winpthreads,
+# which needs AddVectoredExceptionHandler (Windows XP and later).
 # No -fdata-sections: MinGW's GCC then gives every zero-initialized global a
 # .data$ section of its own, stored in the file byte by byte, so a 32 KiB
 # buffer costs 32 KiB of exe. Without exceptions the unwind tables serve
@@ -68,10 +76,10 @@ target_compile_options(wormsweep PRIVATE
   $<$<COMPILE_LANGUAGE:CXX>:-fno-rtti>
   $<$<COMPILE_LANGUAGE:CXX>:-fno-threadsafe-statics>
   $<$<COMPILE_LANGUAGE:CXX>:-fno-asynchronous-unwind-tables>
-  $<$<COMPILE_LANGUAGE:CXX>:-ffunction-sections>
-  "$<$<COMPILE_LANGUAGE:CXX>:SHELL:-include stdio.h>")
-target_compile_definitions(wormsweep PRIVATE
-  $<$<COMPILE_LANGUAGE:CXX>:__USE_MINGW_ANSI_STDIO=0>)
+  $<$<COMPILE_LANGUAGE:CXX>:-ffunction-sections>)
+# The string functions' own loops must not become calls of themselves.
+set_source_files_properties(${CMAKE_SOURCE_DIR}/src/platform/c_string_win32.cpp
+  PROPERTIES COMPILE_OPTIONS -fno-tree-loop-distribute-patterns)
 # Subsystem version 4.0: Windows 95 and NT 4.0 refuse to start a program
 # that asks for a newer one. Only 386 instructions, and no MinGW-w64 start-up
 # code (it is built for the Pentium Pro): the process starts in
@@ -80,13 +88,14 @@ target_compile_definitions(wormsweep PRIVATE
 # folder for the Windows directory, where the worms' files and wininit.ini
 # are not.
 target_link_options(wormsweep PRIVATE
-  -s -static -mconsole -nostartfiles
+  -s -static -mconsole -nostdlib
   -Wl,-e,${WORMSWEEP_ENTRY_SYMBOL}
   -Wl,--gc-sections
   -Wl,--major-subsystem-version,4
   -Wl,--minor-subsystem-version,0
   -Wl,--tsaware
   -Wl,--no-insert-timestamp)
+target_link_libraries(wormsweep PRIVATE kernel32 advapi32 gcc)
 set_property(SOURCE ${WORMSWEEP_RC} APPEND PROPERTY
   OBJECT_DEPENDS ${CMAKE_BINARY_DIR}/res/wormsweep.manifest)
 

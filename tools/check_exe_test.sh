@@ -89,10 +89,16 @@ too_big=$(copy too_big)
 truncate -s $((budget + 1)) "$too_big"
 expect_rejected "one byte over the budget" "$too_big" "over the budget"
 
+# The DLL names are renamed in place, padded with NULs to their length.
+runtime_dll=$(copy runtime_dll)
+LC_ALL=C sed -i 's/ADVAPI32\.dll/msvcrt.dll\x00\x00/' "$runtime_dll"
+expect_rejected "an import from the C runtime DLL" "$runtime_dll" \
+  "RegCloseKey from MSVCRT.dll, which is not"
+
 other_dll=$(copy other_dll)
-LC_ALL=C sed -i 's/msvcrt\.dll/msvcrx.dll/g' "$other_dll"
+LC_ALL=C sed -i 's/KERNEL32\.dll/USER32.dll\x00\x00/' "$other_dll"
 expect_rejected "an import from another DLL" "$other_dll" \
-  "from MSVCRX.dll, which is not"
+  "WriteFile from USER32.dll, which is not"
 
 newer_function=$(copy newer_function)
 LC_ALL=C sed -i 's/GetVersionExA/GetVersionExW/g' "$newer_function"

@@ -67,10 +67,11 @@ bool NamesWormProgram(const NavidadVariant& variant, const char* path) {
 }
 
 // The hijacked open command starts with the worm's program: everything up to
-// and including the worm's file name is taken as its path.
+// and including the worm's file name, in whatever letters the worm wrote it
+// (C:\Windows\System\Wintask.Exe), is taken as its path.
 void TakeCommandProgram(const char* command, const char* wormFileName,
                         PathBuffer& program) {
-  const char* found = strstr(command, wormFileName);
+  const char* found = FindName(command, wormFileName);
   if (found == NULL) return;
   // Always fits: a part of a text read into a buffer of the same size.
   size_t length = static_cast<size_t>(found - command) + strlen(wormFileName);
@@ -154,7 +155,7 @@ void CleanNavidadVariant(const NavidadVariant& variant,
   if (wormPath[0] != '\0') {
     RemoveWormFile(variant, wormPath, startedProgram, run);
   }
-  if (startedProgram[0] != '\0') ReportCommandNotRestored(startedProgram);
+  if (startedProgram[0] != '\0') ReportCommandNotRestored(startedProgram, run);
 
   ConsolePrint("%s", variant.ResultText);
   SectionOutcome(run, true);

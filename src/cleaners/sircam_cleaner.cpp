@@ -417,7 +417,8 @@ bool CleanSircam(RunState& run) {
   RestoreSystemProgram(drive, run);
   RepairStartupBatch();
 
-  if (removal.keptCopy[0] != '\0') ReportCommandNotRestored(removal.keptCopy);
+  if (removal.keptCopy[0] != '\0')
+    ReportCommandNotRestored(removal.keptCopy, run);
   ConsolePrint("%s", kSircamResult);
   SectionOutcome(run, true);
   return true;

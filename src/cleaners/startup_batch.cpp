@@ -4,6 +4,7 @@
 
 #include "platform/console.h"
 #include "platform/windows_api.h"
+#include "primitives/path_building.h"
 #include "report/texts.h"
 
 namespace {
@@ -29,29 +30,14 @@ DWORD AttributesToKeep() {
   return attributes & kept;
 }
 
-char LowerAscii(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-// Stops at the text's NUL, which never matches, so nothing past the end of
-// the text is read.
-bool StartsWithWormLine(const char* text) {
-  for (DWORD i = 0; i < kWormLineLength; ++i) {
-    if (text[i] == '\0' || LowerAscii(text[i]) != kWormLine[i]) return false;
-  }
-  return true;
-}
-
-// Looks only up to the first NUL of `text`.
+// Looks only up to the first NUL of `text`. The line is matched as Windows
+// matches names: without case, and never from the second byte of a
+// double-byte character.
 bool FindWormLine(const char* text, DWORD& offset) {
-  for (const char* at = strchr(text, '@'); at != NULL;
-       at = strchr(at + 1, '@')) {
-    if (StartsWithWormLine(at)) {
-      offset = static_cast<DWORD>(at - text);
-      return true;
-    }
-  }
-  return false;
+  const char* at = FindName(text, kWormLine);
+  if (at == NULL) return false;
+  offset = static_cast<DWORD>(at - text);
+  return true;
 }
 
 // The whole of the open `file` in a block from the process heap, with a NUL

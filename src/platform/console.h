@@ -5,15 +5,19 @@
 
 #include "platform/windows_api.h"
 
-// Formatted output to standard output in text mode ("\n" reaches a file or
-// pipe as CR LF). On a console the text is written out before the call
-// returns, so a prompt is visible while the program waits; redirected, output
-// is buffered (4096 bytes) and written when the buffer fills and at exit.
+// Formatted output to standard output, written with WriteFile before the
+// call returns, so that nothing holds the report back (a file keeps what was
+// printed even while the program waits) and a prompt is visible during the
+// wait. The only conversions are %s (a NUL-terminated text; a NULL pointer
+// shows as nothing) and %%; any other is written as it stands. Each line
+// feed goes out as CR LF, as text mode writes it, to a console, a file and a
+// pipe alike. A text of any length is written whole; a failed write loses
+// only the rest of that text.
 void ConsolePrint(const char* format, ...)
     __attribute__((format(printf, 1, 2)));
 
-// Whether standard output is a console (a character device) rather than a
-// file or a pipe.
+// Whether standard output is a console: a character device with a console
+// mode, rather than a file, a pipe or another device (NUL, a serial port).
 bool StandardOutputIsConsole();
 
 // ConsolePrint for a text that names files: `format`'s conversions are all %s,
@@ -38,10 +42,15 @@ bool KeyEndsWait(const INPUT_RECORD& record);
 // Waits for one key press on the console's own input device ("CONIN$"), so
 // that it works with standard input redirected. The input mode is 0 while
 // waiting (Ctrl+C is an ordinary key) and the previous mode is restored on
-// every way out, Ctrl+Break and a closed window included. Returns at once when
-// the process runs on a window station that nobody sees (WSF_VISIBLE clear:
-// a service, a scheduled task, a remote shell), when the device cannot be
-// opened or when a read fails. The key is discarded.
-void WaitForKeyPress();
+// every way out, Ctrl+Break and a closed window included. Returns at once,
+// reading nothing, when standard output is not a console (the report went to
+// a file or a pipe, and with it the prompt, so nobody sees one); when nobody
+// can be at the console: `loggedOnInteractively` false (the caller found no
+// INTERACTIVE group in the process token) and the process runs on a window
+// station that nobody sees (WSF_VISIBLE clear: a service, a scheduled task, a
+// remote shell); when the device cannot be opened or when a read fails. With
+// `loggedOnInteractively` true the window station is not looked at, and
+// user32.dll is not loaded. The key is discarded.
+void WaitForKeyPress(bool loggedOnInteractively);
 
 #endif  // WORMSWEEP_PLATFORM_CONSOLE_H_

@@ -48,8 +48,13 @@ bool ConvertForConsole(const char* path, char* shown, int shownSize) {
 
 }  // namespace
 
+// A character device need not be a console: "> nul" gives one too, where
+// nobody reads a prompt. Only a console has a console mode.
 bool StandardOutputIsConsole() {
-  return GetFileType(GetStdHandle(STD_OUTPUT_HANDLE)) == FILE_TYPE_CHAR;
+  HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+  DWORD mode = 0;
+  return GetFileType(output) == FILE_TYPE_CHAR &&
+         GetConsoleMode(output, &mode) != FALSE;
 }
 
 void ConsolePrintPaths(const char* format, const char* path,

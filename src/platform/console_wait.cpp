@@ -88,8 +88,9 @@ bool KeyEndsWait(const INPUT_RECORD& record) {
   return HasExtendedKeyCode(key);
 }
 
-void WaitForKeyPress() {
-  if (!SomeoneCanPressAKey()) return;
+void WaitForKeyPress(bool loggedOnInteractively) {
+  if (!StandardOutputIsConsole()) return;
+  if (!loggedOnInteractively && !SomeoneCanPressAKey()) return;
   HANDLE input = CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE,
                              FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
                              OPEN_EXISTING, 0, NULL);

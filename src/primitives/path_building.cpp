@@ -50,6 +50,23 @@ bool EndsWithBackslash(const char* text) {
   return length == 1 && text[last] == '\\';
 }
 
+char UpperAscii(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+// Whether `text` begins with `name`, compared as SameName compares. Stops at
+// the first difference, so at the latest at the NUL of `text`.
+bool StartsWithName(const char* text, const char* name) {
+  for (size_t i = 0; name[i] != '\0'; ++i) {
+    if (UpperAscii(text[i]) != UpperAscii(name[i])) return false;
+    if (CharacterLength(name + i) == 2) {
+      ++i;
+      if (text[i] != name[i]) return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 bool CopyText(const char* text, PathBuffer& result) {
@@ -113,6 +130,13 @@ bool SameName(const char* first, const char* second) {
       ++i;
       if (first[i] != second[i]) return false;
     }
+  }
+}
+
+const char* FindName(const char* text, const char* name) {
+  for (const char* at = text;; at += CharacterLength(at)) {
+    if (StartsWithName(at, name)) return at;
+    if (*at == '\0') return NULL;
   }
 }
 

@@ -35,12 +35,20 @@ size_t FileNameOffset(const char* path);
 // more in other letters is then taken for another.
 bool SameName(const char* first, const char* second);
 
+// Where `name` first occurs in `text`, compared as SameName compares: letters
+// without case, a double-byte character byte for byte, and only at the start
+// of a character of `text` (never at the second byte of a double-byte
+// character). NULL when it does not occur; `text` itself for an empty name.
+// Reads `text` no further than its NUL, however long it is.
+const char* FindName(const char* text, const char* name);
+
 // `path` with its extension replaced by `ext` (a leading '.' in `ext` is
 // optional; an empty `ext` drops the extension). Both separators are
 // recognised in `path`; only the backslash is written. False also when the
 // directory or the base name is longer than 255 characters.
 //
-// JoinPath, DriveOf, FileNameOffset, SameName and WithExtension read a lead
+// JoinPath, DriveOf, FileNameOffset, SameName, FindName and WithExtension
+// read a lead
 // byte of a double-byte code page together with the byte after it, so that byte
 // is never taken for a separator, a colon or a dot.
 bool WithExtension(const char* path, const char* ext, PathBuffer& result);

@@ -16,8 +16,9 @@ void ReportCannotRestore(const char* program, const char* original) {
   ConsolePrintPaths(kCannotRestoreFormat, program, original);
 }
 
-void ReportCommandNotRestored(const char* program) {
+void ReportCommandNotRestored(const char* program, RunState& run) {
   ConsolePrintPaths(kCommandNotRestoredFormat, program, NULL);
+  run.CommandNotRestoredReported = true;
 }
 
 void TryDeleteFile(const char* path, RunState& run) {

@@ -15,9 +15,9 @@ void ReportRemoval(const char* path, RemovalResult result, RunState& run);
 // is the file to copy into its place.
 void ReportCannotRestore(const char* program, const char* original);
 
-// Tells the user that the open command still starts the worm's `program`,
-// which was therefore left in place.
-void ReportCommandNotRestored(const char* program);
+// Tells the user that the open command still starts `program`, which was
+// therefore left in place, and notes in `run` that the user was told.
+void ReportCommandNotRestored(const char* program, RunState& run);
 
 // DeleteOrDefer and ReportRemoval for a file that exists, or that may exist
 // for all the lookup can tell; a file that is not found (ERROR_FILE_NOT_FOUND,

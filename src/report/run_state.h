@@ -9,6 +9,9 @@ struct RunState {
   // Set when a removal was scheduled for the next system start; never reset,
   // so every later cleaner's report advises the restart.
   bool RestartNeeded;
+  // Set when the user has been told that the open command could not be put
+  // back, and which program it still starts: the run says so once.
+  bool CommandNotRestoredReported = false;
 };
 
 #endif  // WORMSWEEP_REPORT_RUN_STATE_H_

@@ -44,7 +44,7 @@ const char kCannotRestoreFormat[] =
 const char kCommandNotRestoredFormat[] =
     "This program can not restore the command that starts programs,\n"
     "so it left %s file in place.\n"
-    "Run this program again, then delete this file manually.\n\n";
+    "Do not delete this file until this program has restored the command.\n\n";
 
 // ---- The cleaners' results ----
 const char kBleBlaResult[] =

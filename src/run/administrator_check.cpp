@@ -13,6 +13,10 @@ namespace {
 const BYTE kAdministratorsSid[] = {1,  2, 0, 0, 0,    0,    0, 5,
                                    32, 0, 0, 0, 0x20, 0x02, 0, 0};
 
+// S-1-5-4: revision 1, one subauthority, the NT authority (5), then
+// SECURITY_INTERACTIVE_RID (4).
+const BYTE kInteractiveSid[] = {1, 1, 0, 0, 0, 0, 0, 5, 4, 0, 0, 0};
+
 // A token holds at most 1,024 groups (KB 328889), and a SID takes at most
 // 68 bytes (15 subauthorities).
 const size_t kMostTokenGroups = 1024;
@@ -26,6 +30,7 @@ union TokenGroupsBuffer {
 
 // Zero-initialized: it takes memory at run time but no bytes of the exe.
 TokenGroupsBuffer g_tokenGroups;
+bool g_tokenGroupsRead = false;
 
 // Only a SID of two subauthorities is 16 bytes long: with the count checked
 // first, the comparison reads no further than the SID.
@@ -47,9 +52,27 @@ bool AdministratorsGroupEnabled(const TOKEN_GROUPS& groups) {
   return false;
 }
 
+// Enabled, as a membership check counts it: a token restricted to deny it
+// (as a test stands in for a service's token with) does not hold it. Only a
+// SID of one subauthority is 12 bytes long.
+bool HoldsInteractiveGroup(const TOKEN_GROUPS& groups) {
+  const DWORD kEnabledOrDenyOnly =
+      SE_GROUP_ENABLED | SE_GROUP_USE_FOR_DENY_ONLY;
+  for (DWORD i = 0; i < groups.GroupCount; ++i) {
+    const SID_AND_ATTRIBUTES& group = (&groups.Groups[0])[i];
+    const BYTE* sid = static_cast<const BYTE*>(group.Sid);
+    if (sid[1] == kInteractiveSid[1] &&
+        memcmp(sid, kInteractiveSid, sizeof kInteractiveSid) == 0) {
+      return (group.Attributes & kEnabledOrDenyOnly) == SE_GROUP_ENABLED;
+    }
+  }
+  return false;
+}
+
 }  // namespace
 
 bool MayCleanThisComputer() {
+  g_tokenGroupsRead = false;
   TokenFunctions token;
   if (!FindTokenFunctions(token)) return true;
   HANDLE processToken = NULL;
@@ -62,5 +85,10 @@ bool MayCleanThisComputer() {
       token.GetTokenInformation(processToken, TokenGroups, &g_tokenGroups,
                                 sizeof g_tokenGroups, &length) != FALSE;
   CloseHandle(processToken);
+  g_tokenGroupsRead = read;
   return read && AdministratorsGroupEnabled(g_tokenGroups.groups);
+}
+
+bool LoggedOnInteractively() {
+  return g_tokenGroupsRead && HoldsInteractiveGroup(g_tokenGroups.groups);
 }

@@ -18,4 +18,12 @@
 // that UAC has not elevated), or the token cannot be read. Changes nothing.
 bool MayCleanThisComputer();
 
+// Whether the process token that MayCleanThisComputer read holds the
+// INTERACTIVE group (S-1-5-4) enabled, which Windows gives to every logon of
+// a person at a keyboard: at the console, through runas, elevated, and over
+// Remote Desktop. Its absence proves nothing (LocalSystem on a desktop that
+// a person sees lacks it). False when the token was not read: before
+// MayCleanThisComputer, and on the 9x line, which has no tokens.
+bool LoggedOnInteractively();
+
 #endif  // WORMSWEEP_RUN_ADMINISTRATOR_CHECK_H_

@@ -23,13 +23,13 @@ int CleaningRun() {
     for (Cleaner* clean : kCleaners) {
       if (!clean(run)) return kRunStopped;
     }
-    CheckOpenCommand();
+    CheckOpenCommand(run);
     if (run.NothingToClean) ConsolePrint("%s", kNothingToClean);
   } else {
     ConsolePrint("%s", kNeedsAdministrator);
     status = kNoAdministratorRights;
   }
   ConsolePrint("%s", kClosingPrompt);
-  WaitForKeyPress();
+  WaitForKeyPress(LoggedOnInteractively());
   return status;
 }

@@ -6,15 +6,53 @@
 #include "primitives/file_type_repair.h"
 #include "primitives/path_building.h"
 #include "primitives/registry_text.h"
+#include "report/report.h"
 
-void CheckOpenCommand() {
+namespace {
+
+// With KEY_READ, which a key that the user may not change still grants.
+bool ReadCommand(PathBuffer& command) {
   HKEY key;
-  if (!OpenExecutableOpenCommand(key)) return;
+  if (RegOpenKeyExA(HKEY_CLASSES_ROOT, kExecutableOpenCommandKey, 0, KEY_READ,
+                    &key) != ERROR_SUCCESS) {
+    return false;
+  }
+  bool read = ReadRegistryText(key, NULL, command);
+  RegCloseKey(key);
+  return read;
+}
+
+// The program that `command` starts: the text between its quotes when it
+// begins with one (to its end when the quote is not closed), else up to the
+// first space. "%1" is the file that is opened, no program of its own.
+bool TakeStartedProgram(const char* command, PathBuffer& program) {
+  char end = ' ';
+  if (command[0] == '"') {
+    end = '"';
+    ++command;
+  }
+  size_t length = 0;
+  while (command[length] != '\0' && command[length] != end) ++length;
+  // Always fits: a part of a text read into a buffer of the same size.
+  memcpy(program, command, length);
+  program[length] = '\0';
+  return length > 0 && strcmp(program, "%1") != 0;
+}
+
+}  // namespace
+
+void CheckOpenCommand(RunState& run) {
   PathBuffer command;
-  if (!ReadRegistryText(key, NULL, command) ||
-      strcmp(command, kStandardOpenCommand) == 0) {
-    RegCloseKey(key);
+  if (!ReadCommand(command) || strcmp(command, kStandardOpenCommand) == 0) {
     return;
   }
-  ResetOpenCommand(key);
+  HKEY key;
+  if (OpenExecutableOpenCommand(key)) ResetOpenCommand(key);
+  PathBuffer program;
+  if (!ReadCommand(command) || strcmp(command, kStandardOpenCommand) == 0 ||
+      !TakeStartedProgram(command, program)) {
+    return;
+  }
+  if (!run.CommandNotRestoredReported) ReportCommandNotRestored(program, run);
+  run.NothingToClean = false;
 }

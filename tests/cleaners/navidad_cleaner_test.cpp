@@ -185,9 +185,39 @@ struct CommandCase {
   const char* command;
 };
 
-TEST_P(NavidadCleanerTest, CommandNotNamingTheProgramExactlyIsResetOnly) {
+// Windows takes a name in any letters for the same file, and so do the
+// worms, which write their programs' names as they like.
+TEST_P(NavidadCleanerTest, ProgramNamedInOtherLettersIsFound) {
+  const VariantCase cases[] = {
+      {"Software\\Navidad", "WINSVRC.EXE", "C:\\WINDOWS\\SYSTEM\\WINSVRC.vxd",
+       "C:\\WINDOWS\\SYSTEM\\winsvrc.exe", kNavidadResultA},
+      {"Software\\xxxxmas", "WinFile.Exe", "C:\\WINDOWS\\SYSTEM\\WinFile.vxd",
+       "C:\\WINDOWS\\SYSTEM\\winfile.exe", kNavidadResultB},
+      {"Software\\Emanuel", "Wintask.Exe", "C:\\WINDOWS\\SYSTEM\\Wintask.Exe",
+       "C:\\WINDOWS\\SYSTEM\\wintask.vxd", kNavidadResultA},
+  };
+  for (int index = 0; index < kNavidadVariantCount; ++index) {
+    const VariantCase& c = cases[index];
+    SCOPED_TRACE(c.marker);
+    SetUp();
+    run_ = RunState{true, false};
+    sim::CreateKey(HKEY_CURRENT_USER, c.marker);
+    scene::SetOpenCommand(std::string("C:\\WINDOWS\\SYSTEM\\") + c.program +
+                          " \"%1\" %*");
+    sim::PutFile(c.deleted, "worm");
+    sim::PutFile(c.kept, "worm");
+
+    Clean(kNavidadVariants[index]);
+
+    EXPECT_FALSE(sim::FileExists(c.deleted));
+    EXPECT_TRUE(sim::FileExists(c.kept));
+    EXPECT_EQ(kStandardCommand, scene::OpenCommand());
+    EXPECT_EQ(std::string(c.result) + kDownloadAdvice, sim::ConsoleOutput());
+  }
+}
+
+TEST_P(NavidadCleanerTest, CommandNotNamingTheProgramIsResetOnly) {
   const CommandCase cases[] = {
-      {"in capitals", "C:\\WINDOWS\\SYSTEM\\WINSVRC.EXE \"%1\" %*"},
       {"another variant's program",
        "C:\\WINDOWS\\SYSTEM\\winfile.exe \"%1\" %*"},
       {"without a path", "winsvrc.exe \"%1\" %*"},

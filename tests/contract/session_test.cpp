@@ -75,6 +75,18 @@ TEST(SessionContract, ProcessTokenTellsItsGroups) {
     EXPECT_EQ(0u, group.Attributes & SE_GROUP_USE_FOR_DENY_ONLY);
   }
   EXPECT_EQ(1, administrators);
+
+  // A program that a person started holds INTERACTIVE (S-1-5-4), by which
+  // the key wait knows without user32 that someone is there.
+  const BYTE kInteractive[] = {1, 1, 0, 0, 0, 0, 0, 5, 4, 0, 0, 0};
+  int interactive = 0;
+  for (DWORD i = 0; i < groups->GroupCount; ++i) {
+    const BYTE* sid = static_cast<const BYTE*>((&groups->Groups[0])[i].Sid);
+    if (sid[1] == 1 && memcmp(sid, kInteractive, sizeof kInteractive) == 0) {
+      ++interactive;
+    }
+  }
+  EXPECT_EQ(1, interactive);
 }
 
 // The 9x line has no window stations: its user32 lacks the calls.

@@ -86,4 +86,21 @@ TEST(SystemContract, ControlHandlerIsRemovedOnceOnly) {
   EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER), GetLastError());
 }
 
+// The report goes out with WriteFile on standard output, and the key wait
+// takes place only when that is a console: a file or a pipe has no console
+// mode. A write of nothing succeeds and counts nothing.
+TEST(SystemContract, StandardOutputIsAConsoleOnlyWithAConsoleMode) {
+  HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+  ASSERT_TRUE(output != NULL && output != INVALID_HANDLE_VALUE);
+  DWORD type = GetFileType(output);
+  DWORD mode = 0;
+  BOOL hasMode = GetConsoleMode(output, &mode);
+  if (type != FILE_TYPE_CHAR) {
+    EXPECT_FALSE(hasMode) << "file type " << type;
+  }
+  DWORD written = 1;
+  EXPECT_TRUE(WriteFile(output, "", 0, &written, NULL));
+  EXPECT_EQ(0u, written);
+}
+
 }  // namespace

@@ -3,8 +3,13 @@
 // the program's exit status (100 and more: this program failed).
 //
 //   start_as.exe unseen PROGRAM
-//     on a window station that nobody sees, as Windows runs a service, a
-//     task that runs whether or not a user is logged on, or a remote shell
+//     on a window station that nobody sees, with the INTERACTIVE group in
+//     its token for deny only, as Windows runs a service, a task that runs
+//     whether or not a user is logged on, or a remote shell, whose tokens
+//     lack that group
+//   start_as.exe seen-without-interactive PROGRAM
+//     on this console's window station, with the INTERACTIVE group for deny
+//     only, as LocalSystem runs on a desktop that a person sees
 //   start_as.exe not-elevated PROGRAM
 //     with the Administrators group in its token for deny only, as UAC
 //     starts the programs of an administrator that are not elevated
@@ -38,29 +43,41 @@ bool MakeUnseenDesktop(char* name, size_t size) {
   return desktop != NULL;
 }
 
-// This process's token with the Administrators group for deny only.
-bool MakeNotElevatedToken(HANDLE* restricted) {
+// This process's token with the group of the NT authority made of
+// `subauthorities` for deny only.
+bool MakeTokenDenying(BYTE count, DWORD first, DWORD second,
+                      HANDLE* restricted) {
   HANDLE own = NULL;
   if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ALL_ACCESS, &own)) {
     return false;
   }
   SID_IDENTIFIER_AUTHORITY ntAuthority = {SECURITY_NT_AUTHORITY};
-  PSID administrators = NULL;
-  if (!AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID,
-                                DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
-                                &administrators)) {
+  PSID group = NULL;
+  if (!AllocateAndInitializeSid(&ntAuthority, count, first, second, 0, 0, 0, 0,
+                                0, 0, &group)) {
     return false;
   }
-  SID_AND_ATTRIBUTES denyOnly = {administrators, 0};
+  SID_AND_ATTRIBUTES denyOnly = {group, 0};
   return CreateRestrictedToken(own, 0, 1, &denyOnly, 0, NULL, 0, NULL,
                                restricted) != FALSE;
+}
+
+bool MakeNotElevatedToken(HANDLE* restricted) {
+  return MakeTokenDenying(2, SECURITY_BUILTIN_DOMAIN_RID,
+                          DOMAIN_ALIAS_RID_ADMINS, restricted);
+}
+
+bool MakeNotInteractiveToken(HANDLE* restricted) {
+  return MakeTokenDenying(1, SECURITY_INTERACTIVE_RID, 0, restricted);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc != 3) {
-    fprintf(stderr, "usage: start_as.exe unseen|not-elevated PROGRAM\n");
+    fprintf(stderr,
+            "usage: start_as.exe unseen|seen-without-interactive|"
+            "not-elevated PROGRAM\n");
     return kUsage;
   }
   char command[MAX_PATH + 3];
@@ -76,8 +93,15 @@ int main(int argc, char** argv) {
       return Fail("making a window station");
     }
     startup.lpDesktop = desktop;
-    started = CreateProcessA(NULL, command, NULL, NULL, TRUE, 0, NULL, NULL,
-                             &startup, &process);
+    HANDLE token = NULL;
+    if (!MakeNotInteractiveToken(&token)) return Fail("making the token");
+    started = CreateProcessAsUserA(token, NULL, command, NULL, NULL, TRUE, 0,
+                                   NULL, NULL, &startup, &process);
+  } else if (strcmp(argv[1], "seen-without-interactive") == 0) {
+    HANDLE token = NULL;
+    if (!MakeNotInteractiveToken(&token)) return Fail("making the token");
+    started = CreateProcessAsUserA(token, NULL, command, NULL, NULL, TRUE, 0,
+                                   NULL, NULL, &startup, &process);
   } else if (strcmp(argv[1], "not-elevated") == 0) {
     HANDLE token = NULL;
     if (!MakeNotElevatedToken(&token)) return Fail("making the token");

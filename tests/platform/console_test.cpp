@@ -73,7 +73,7 @@ TEST_F(WaitForKeyPressTest, IgnoresNoiseUntilAKeyAndRestoresTheMode) {
   sim::QueueInput(KeyRecord(true, 'Q', 'Q', SHIFT_PRESSED));
   sim::QueueInput(KeyRecord(true, 'Z', 'z'));  // must stay unread
 
-  WaitForKeyPress();
+  WaitForKeyPress(false);
 
   EXPECT_EQ(1, sim::QueuedInputCount());
   EXPECT_EQ(std::vector<DWORD>({0, kInitialMode}), sim::ConsoleModeHistory());
@@ -90,7 +90,7 @@ TEST_F(WaitForKeyPressTest, CtrlBreakOrClosedWindowStillRestoresTheMode) {
     sim::QueueControlEvent(event);
     sim::QueueInput(KeyRecord(true, 'A', 'a'));
 
-    WaitForKeyPress();
+    WaitForKeyPress(false);
 
     EXPECT_TRUE(sim::EndedByControlEvent());
     EXPECT_EQ(kInitialMode, sim::InputModeAtEnd());
@@ -100,7 +100,7 @@ TEST_F(WaitForKeyPressTest, CtrlBreakOrClosedWindowStillRestoresTheMode) {
 TEST_F(WaitForKeyPressTest, ControlHandlerIsOnlyThereDuringTheWait) {
   sim::QueueInput(KeyRecord(true, 'A', 'a'));
 
-  WaitForKeyPress();
+  WaitForKeyPress(false);
 
   EXPECT_EQ(1, sim::CallCount("ReadConsoleInputA"));
   EXPECT_EQ(0, sim::ControlHandlerCount());
@@ -112,7 +112,7 @@ TEST_F(WaitForKeyPressTest, ReadFailureEndsTheWaitAndRestoresTheMode) {
   sim::FailCall("ReadConsoleInputA", ERROR_INVALID_HANDLE, 2);
   sim::QueueInput(KeyRecord(true, 'A', 'a'));
 
-  WaitForKeyPress();
+  WaitForKeyPress(false);
 
   EXPECT_EQ(2, sim::CallCount("ReadConsoleInputA"));
   EXPECT_EQ(kInitialMode, sim::ConsoleInputMode());
@@ -123,7 +123,7 @@ TEST_F(WaitForKeyPressTest, NoConsoleDeviceEndsAtOnce) {
   sim::SetConsoleAvailable(false);
   sim::QueueInput(KeyRecord(true, 'A', 'a'));
 
-  WaitForKeyPress();
+  WaitForKeyPress(false);
 
   EXPECT_EQ(0, sim::CallCount("ReadConsoleInputA"));
   EXPECT_EQ(1, sim::QueuedInputCount());
@@ -131,10 +131,11 @@ TEST_F(WaitForKeyPressTest, NoConsoleDeviceEndsAtOnce) {
 }
 
 TEST_F(WaitForKeyPressTest, UnknownModeLeavesTheConsoleAsItWas) {
-  sim::FailCall("GetConsoleMode", ERROR_INVALID_HANDLE);
+  // The first query is standard output's, which tells a console.
+  sim::FailCall("GetConsoleMode", ERROR_INVALID_HANDLE, 2);
   sim::QueueInput(KeyRecord(true, 'A', 'a'));
 
-  WaitForKeyPress();
+  WaitForKeyPress(false);
 
   EXPECT_TRUE(sim::ConsoleModeHistory().empty());
   EXPECT_EQ(0, sim::CallCount("ReadConsoleInputA"));
@@ -146,12 +147,92 @@ TEST_F(WaitForKeyPressTest, ModeThatCannotBeSetStillWaitsAndIsNotTouched) {
   sim::QueueInput(KeyRecord(true, 'A', 'a'));
   sim::QueueInput(KeyRecord(true, 'B', 'b'));
 
-  WaitForKeyPress();
+  WaitForKeyPress(false);
 
   EXPECT_EQ(1, sim::QueuedInputCount());
   EXPECT_EQ(1, sim::CallCount("SetConsoleMode"));
   EXPECT_EQ(kInitialMode, sim::ConsoleInputMode());
   EXPECT_EQ(0, sim::OpenHandleCount());
+}
+
+}  // namespace
+
+namespace {
+
+struct PrintCase {
+  const char* what;
+  const char* format;
+  const char* first;
+  const char* second;
+  const char* bytes;  // exactly as written to standard output
+};
+
+// The one output path, with the only conversions the texts use.
+TEST(ConsolePrintTest, FormatsAndWritesTextModeLineEnds) {
+  const PrintCase cases[] = {
+      {"plain text", "Nothing to clean.", NULL, NULL, "Nothing to clean."},
+      {"line feeds", "a\nb\n\n", NULL, NULL, "a\r\nb\r\n\r\n"},
+      {"one text", "[%s]", "x", NULL, "[x]"},
+      {"two texts", "%s and %s\n", "C:\\a b", "c:\\d", "C:\\a b and c:\\d\r\n"},
+      {"line feed in an argument", "%s", "1\n2", NULL, "1\r\n2"},
+      {"empty argument", "<%s>", "", NULL, "<>"},
+      {"missing text", "<%s>", NULL, NULL, "<>"},
+      {"percent sign", "100%% %s", "sure", NULL, "100% sure"},
+      {"conversion of no text", "%d%c%", "unused", NULL, "%d%c%"},
+      {"carriage return kept", "a\r\n", NULL, NULL, "a\r\r\n"},
+      {"bytes above 127", "%s", "C:\\\xe4\x81\\x", NULL, "C:\\\xe4\x81\\x"},
+  };
+  for (const PrintCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    sim::Reset();
+    sim::SetStandardOutputIsConsole(false);
+
+    ConsolePrint(c.format, c.first, c.second);
+
+    EXPECT_EQ(c.bytes, sim::StandardOutputBytes());
+  }
+}
+
+// Neither the length of a text nor a device that takes a few bytes at a time
+// may cut it; every byte is written before the call returns.
+TEST(ConsolePrintTest, LongTextIsWrittenWholeWhateverEachWriteTakes) {
+  std::string longText;
+  for (int i = 0; longText.size() < 5000; ++i) {
+    longText += "line " + std::to_string(i) + "\n";
+  }
+  std::string expected;
+  for (char c : longText) {
+    if (c == '\n') expected += '\r';
+    expected += c;
+  }
+  const DWORD limits[] = {0, 1, 7, 511, 512, 513};
+  for (DWORD limit : limits) {
+    SCOPED_TRACE(limit);
+    sim::Reset();
+    sim::LimitStandardOutputWrites(limit);
+
+    ConsolePrint("%s", longText.c_str());
+
+    EXPECT_EQ(expected, sim::StandardOutputBytes());
+    EXPECT_EQ(longText, sim::ConsoleOutput());
+  }
+}
+
+TEST(ConsolePrintTest, FailedWriteLosesOnlyTheRestOfThatText) {
+  sim::Reset();
+  std::string longText(2000, 'x');
+  sim::FailCall("WriteFile to standard output", ERROR_NO_DATA, 2);
+
+  ConsolePrint("%s", longText.c_str());
+  ConsolePrint("%s", "next\n");
+
+  EXPECT_EQ(std::string(512, 'x') + "next\r\n", sim::StandardOutputBytes());
+
+  sim::Reset();
+  sim::FailCall("GetStdHandle", ERROR_INVALID_HANDLE);
+  ConsolePrint("%s", "lost");
+  ConsolePrint("%s", "kept");
+  EXPECT_EQ("kept", sim::StandardOutputBytes());
 }
 
 }  // namespace

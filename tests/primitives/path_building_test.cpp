@@ -245,3 +245,45 @@ TEST_F(PathBuildingTest, CopyTextExactFitAndOneOver) {
 }
 
 }  // namespace
+
+namespace {
+
+struct FindNameCase {
+  const char* what;
+  UINT codePage;
+  const char* text;
+  const char* name;
+  int at;  // -1: not found
+};
+
+TEST(FindNameTest, WithoutCaseAndFromWholeCharactersOnly) {
+  const FindNameCase cases[] = {
+      {"same letters", 1252, "C:\\W\\wintask.exe \"%1\"", "\\wintask.exe", 4},
+      {"other letters", 1252, "C:\\W\\Wintask.Exe %1", "\\wintask.exe", 4},
+      {"capitals", 1252, "C:\\W\\WINTASK.EXE", "\\wintask.exe", 4},
+      {"first of two", 1252, "a\\x.exe b\\X.EXE", "\\x.exe", 1},
+      {"absent", 1252, "C:\\W\\winfile.exe", "\\wintask.exe", -1},
+      {"cut at the end", 1252, "C:\\W\\wintask.ex", "\\wintask.exe", -1},
+      {"empty text", 1252, "", "\\x", -1},
+      {"empty name", 1252, "abc", "", 0},
+      {"accented letters are not folded", 1252, "\xc4x", "\xe4x", -1},
+      // 0x95 0x5C is one Shift-JIS character whose second byte is a
+      // backslash.
+      {"second byte is no separator", 932, "C:\\\x95\\x.exe", "\\x.exe", -1},
+      {"after a double-byte character", 932, "C:\\\x95\\\\x.exe", "\\x.exe", 5},
+      {"double-byte name, byte for byte", 932, "C:\\\x95\\a", "\x95\\A", 3},
+      {"double-byte name, second byte differs", 932, "C:\\\x95\\a", "\x95|a",
+       -1},
+  };
+  for (const FindNameCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    sim::Reset();
+    sim::SetCodePage(c.codePage);
+
+    const char* found = FindName(c.text, c.name);
+
+    EXPECT_EQ(c.at, found == NULL ? -1 : static_cast<int>(found - c.text));
+  }
+}
+
+}  // namespace

@@ -256,11 +256,13 @@ TEST(PathOnConsoleTest, TheProgramLeftInPlaceIsShownSoToo) {
   sim::Reset();
   sim::SetConsoleOutputCodePage(850);
 
-  ReportCommandNotRestored(kGermanStartup);
+  RunState run = {true, false};
+  ReportCommandNotRestored(kGermanStartup, run);
 
   std::string expected = kCommandNotRestoredFormat;
   expected.replace(expected.find("%s"), 2, kGermanStartupIn850);
   EXPECT_EQ(expected, sim::ConsoleOutput());
+  EXPECT_TRUE(run.CommandNotRestoredReported);
 }
 
 TEST(SectionOutcomeTest, AdviceAndFlags) {

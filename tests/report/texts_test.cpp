@@ -43,7 +43,8 @@ TEST(TextsTest, EveryTextKeepsItsWording) {
       {"kCommandNotRestoredFormat", kCommandNotRestoredFormat,
        "This program can not restore the command that starts programs,\n"
        "so it left %s file in place.\n"
-       "Run this program again, then delete this file manually.\n\n"},
+       "Do not delete this file until this program has restored the "
+       "command.\n\n"},
       {"kBleBlaResult", kBleBlaResult,
        "Your registry was cleaned from links to I-Worm.BleBla.b virus \n"
        "but we recommend to use Tarnwell Anti-Virus to scan your hard "

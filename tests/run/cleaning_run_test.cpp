@@ -198,6 +198,89 @@ TEST(UnattendedRunTest, WaitsForTheKeyOnlyWhereSomeoneSeesTheConsole) {
   }
 }
 
+// A person at the keyboard has the INTERACTIVE group in the token, which the
+// run has read already: then the wait needs no user32.dll. Only without the
+// group is the window station looked at. A report that goes to a file or a
+// pipe ends without a wait: the prompt went there too.
+struct KeyWaitCase {
+  const char* what;
+  sim::Line line;
+  bool outputIsConsole;
+  bool interactiveGroup;
+  bool visibleStation;
+  bool waits;
+  bool looksAtTheStation;
+};
+
+// A run over a clean machine with a key queued, after the scene is set.
+void CheckKeyWait(const KeyWaitCase& c) {
+  sim::SetInteractive(c.visibleStation);
+  sim::SetInteractiveGroup(c.interactiveGroup);
+  sim::QueueInput(KeyRecord(true, 'Y', 'y'));
+
+  EXPECT_EQ(0, CleaningRun());
+
+  EXPECT_EQ(scene::ReportBanner() + kNothingToClean + kClosingPrompt,
+            sim::ConsoleOutput());
+  EXPECT_EQ(c.waits ? 0 : 1, sim::QueuedInputCount());
+  EXPECT_EQ(c.waits, !sim::ConsoleModeHistory().empty());
+  EXPECT_EQ(c.looksAtTheStation ? 1 : 0, sim::CallCount("LoadLibraryA"));
+  EXPECT_EQ(0, sim::OpenHandleCount());
+}
+
+TEST(KeyWaitTest, WaitsWhereSomeoneSeesThePromptAndLoadsNoMoreThanItMust) {
+  typedef KeyWaitCase Case;
+  const Case cases[] = {
+      {"console, interactive logon", sim::Line::Nt, true, true, true, true,
+       false},
+      {"console, interactive logon, station unseen", sim::Line::Nt, true, true,
+       false, true, false},
+      {"console, LocalSystem on a seen desktop", sim::Line::Nt, true, false,
+       true, true, true},
+      {"console, service", sim::Line::Nt, true, false, false, false, true},
+      {"console, 9x", sim::Line::Win9x, true, false, true, true, true},
+      {"file, interactive logon", sim::Line::Nt, false, true, true, false,
+       false},
+      {"file, LocalSystem on a seen desktop", sim::Line::Nt, false, false, true,
+       false, false},
+      {"file, service", sim::Line::Nt, false, false, false, false, false},
+      {"file, 9x", sim::Line::Win9x, false, false, true, false, false},
+  };
+  const Case toNul[] = {
+      {"> nul, interactive logon", sim::Line::Nt, false, true, true, false,
+       false},
+      {"> nul, 9x", sim::Line::Win9x, false, false, true, false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    sim::Reset(c.line);
+    sim::SetStandardOutputIsConsole(c.outputIsConsole);
+    CheckKeyWait(c);
+  }
+  // A group there for deny only is no membership: as without it.
+  const Case denied[] = {
+      {"deny only, seen", sim::Line::Nt, true, false, true, true, true},
+      {"deny only, unseen", sim::Line::Nt, true, false, false, false, true},
+  };
+  for (const Case& c : denied) {
+    SCOPED_TRACE(c.what);
+    sim::Reset(c.line);
+    sim::SetInteractive(c.visibleStation);
+    sim::SetInteractiveGroup(true, true);
+    sim::QueueInput(KeyRecord(true, 'Y', 'y'));
+    EXPECT_EQ(0, CleaningRun());
+    EXPECT_EQ(c.waits ? 0 : 1, sim::QueuedInputCount());
+    EXPECT_EQ(1, sim::CallCount("LoadLibraryA"));
+  }
+  // NUL is a character device too, but no console: nobody sees the prompt.
+  for (const Case& c : toNul) {
+    SCOPED_TRACE(c.what);
+    sim::Reset(c.line);
+    sim::SetStandardOutputToNulDevice();
+    CheckKeyWait(c);
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(BothLines, CleaningRunTest,
                          testing::Values(sim::Line::Nt, sim::Line::Win9x));
 

@@ -79,7 +79,9 @@ class OpenCommandCheckStepTest : public testing::TestWithParam<sim::Line> {
   void TearDown() override {
     EXPECT_EQ(0, sim::OpenKeyCount());
     EXPECT_EQ("", sim::ConsoleOutput());
+    EXPECT_TRUE(run_.NothingToClean);
   }
+  RunState run_ = {true, false};
 };
 
 TEST_P(OpenCommandCheckStepTest, RepairsAnyOtherCommand) {
@@ -96,7 +98,7 @@ TEST_P(OpenCommandCheckStepTest, RepairsAnyOtherCommand) {
     sim::SetStringValue(HKEY_CLASSES_ROOT, kExecutableOpenCommandKey, "",
                         command);
 
-    CheckOpenCommand();
+    CheckOpenCommand(run_);
 
     EXPECT_EQ(Written("\"%1\" %*"), Default(kExecutableOpenCommandKey))
         << command;
@@ -108,7 +110,7 @@ TEST_P(OpenCommandCheckStepTest, LeavesTheStandardCommandAlone) {
                       "\"%1\" %*");
   std::string before = sim::RegistryDump();
 
-  CheckOpenCommand();
+  CheckOpenCommand(run_);
 
   EXPECT_EQ(before, sim::RegistryDump());
   EXPECT_EQ(0, sim::CallCount("RegSetValueExA"));
@@ -116,7 +118,7 @@ TEST_P(OpenCommandCheckStepTest, LeavesTheStandardCommandAlone) {
   // Stored without its NUL it is the same command.
   sim::SetRawValue(HKEY_CLASSES_ROOT, kExecutableOpenCommandKey, "", REG_SZ,
                    "\"%1\" %*");
-  CheckOpenCommand();
+  CheckOpenCommand(run_);
   EXPECT_EQ(0, sim::CallCount("RegSetValueExA"));
 }
 
@@ -131,14 +133,14 @@ TEST_P(OpenCommandCheckStepTest, LeavesWhatItCannotRead) {
     sim::SetRawValue(HKEY_CLASSES_ROOT, kExecutableOpenCommandKey, "", REG_SZ,
                      data);
 
-    CheckOpenCommand();
+    CheckOpenCommand(run_);
 
     EXPECT_EQ(data, Default(kExecutableOpenCommandKey));
   }
   sim::SetStringValue(HKEY_CLASSES_ROOT, kExecutableOpenCommandKey, "",
                       "wrong");
   sim::FailCall("RegQueryValueExA", ERROR_ACCESS_DENIED);
-  CheckOpenCommand();
+  CheckOpenCommand(run_);
   EXPECT_EQ(0, sim::CallCount("RegSetValueExA"));
 }
 
@@ -146,14 +148,14 @@ TEST_P(OpenCommandCheckStepTest, CreatesNothing) {
   sim::CreateKey(HKEY_CLASSES_ROOT, "exefile\\shell\\open");
   std::string before = sim::RegistryDump();
 
-  CheckOpenCommand();
+  CheckOpenCommand(run_);
 
   EXPECT_EQ(before, sim::RegistryDump());
 
   // A key without a default value: nothing to compare, nothing written.
   sim::CreateKey(HKEY_CLASSES_ROOT, kExecutableOpenCommandKey);
   before = sim::RegistryDump();
-  CheckOpenCommand();
+  CheckOpenCommand(run_);
   EXPECT_EQ(before, sim::RegistryDump());
 }
 

@@ -117,6 +117,14 @@ TEST_P(WormReportsTest, ProgramThatTheUnwrittenOpenCommandStartsStays) {
       {"Navidad", true, "C:\\WINDOWS\\SYSTEM\\winsvrc.exe \"%1\" %*",
        "C:\\WINDOWS\\SYSTEM\\winsvrc.exe", "C:\\WINDOWS\\SYSTEM\\winsvrc.vxd",
        kNavidadResultA},
+      {"Emanuel", true, "C:\\Windows\\System\\Wintask.Exe \"%1\" %*",
+       "C:\\Windows\\System\\Wintask.Exe", NULL, kNavidadResultA},
+      {"Navidad", false, "C:\\WINDOWS\\SYSTEM\\WinSvrc.EXE \"%1\" %*",
+       "C:\\WINDOWS\\SYSTEM\\WinSvrc.EXE", "C:\\WINDOWS\\SYSTEM\\winsvrc.vxd",
+       kNavidadResultA},
+      {"xxxxmas", true, "C:\\WINDOWS\\SYSTEM\\WINFILE.EXE \"%1\" %*",
+       "C:\\WINDOWS\\SYSTEM\\WINFILE.EXE", "C:\\WINDOWS\\SYSTEM\\winfile.vxd",
+       kNavidadResultB},
       {"Sircam", false, "\"c:\\recycled\\sirc32.exe\" \"%1\" %*",
        scene::kSircamRecycledCopy, scene::kSircamRecycledData, kSircamResult},
   };
@@ -149,6 +157,75 @@ TEST_P(WormReportsTest, ProgramThatTheUnwrittenOpenCommandStartsStays) {
       EXPECT_FALSE(sim::FileExists(c.deleted));
     }
   }
+}
+
+// After the restart the user runs the program again, as told: the marker is
+// gone, and the command still cannot be written. The closing check says so
+// and keeps the program; nothing is "Nothing to clean." while it stays.
+TEST_P(WormReportsTest, SecondRunWithTheCommandStillUnwrittenSaysSo) {
+  struct Case {
+    const char* what;
+    bool readOnlyKey;  // otherwise every write fails
+    const char* command;
+    const char* started;  // NULL: the standard program with other arguments
+  } cases[] = {
+      {"locked key", true, "C:\\Windows\\System\\Wintask.Exe \"%1\" %*",
+       "C:\\Windows\\System\\Wintask.Exe"},
+      {"failing write", false, "C:\\WINDOWS\\SYSTEM\\winsvrc.exe \"%1\" %*",
+       "C:\\WINDOWS\\SYSTEM\\winsvrc.exe"},
+      {"quoted program", false,
+       "\"C:\\Program Files\\Tool\\start.exe\" \"%1\" %*",
+       "C:\\Program Files\\Tool\\start.exe"},
+      {"unclosed quote", false, "\"C:\\WINDOWS\\x.exe %1",
+       "C:\\WINDOWS\\x.exe %1"},
+      {"standard program, other arguments", false, "\"%1\"%*", NULL},
+      {"unquoted standard program", false, "%1 %*", NULL},
+  };
+  for (const Case& c : cases) {
+    if (c.readOnlyKey && GetParam() == sim::Line::Win9x) continue;
+    SCOPED_TRACE(c.what);
+    SetUp();
+    scene::SetOpenCommand(c.command);
+    if (c.started != NULL) sim::PutFile(c.started, "MZ worm");
+    if (c.readOnlyKey) {
+      sim::MakeKeyReadOnlyForUser(HKEY_CLASSES_ROOT, scene::kOpenCommandKey);
+    } else {
+      sim::FailCall("RegSetValueExA", ERROR_ACCESS_DENIED, 1, true);
+    }
+
+    EXPECT_EQ(0, CleaningRun());
+
+    std::string told = c.started != NULL
+                           ? scene::CommandNotRestoredText(c.started)
+                           : std::string(kNothingToClean);
+    EXPECT_EQ(scene::ReportBanner() + told + kClosingPrompt,
+              sim::ConsoleOutput());
+    EXPECT_EQ(c.command, scene::OpenCommand());
+    if (c.started != NULL) {
+      EXPECT_TRUE(sim::FileExists(c.started));
+    }
+  }
+}
+
+TEST_P(WormReportsTest, RunAgainAfterTheRestartAsToldKeepsTelling) {
+  const char kStarted[] = "C:\\Windows\\System\\Wintask.Exe";
+  scene::PlantNavidadMarker("Emanuel");
+  scene::SetOpenCommand(std::string(kStarted) + " \"%1\" %*");
+  sim::PutFile(kStarted, "MZ worm");
+  sim::FailCall("RegSetValueExA", ERROR_ACCESS_DENIED, 1, true);
+  ASSERT_EQ(0, CleaningRun());
+  std::string firstRun = sim::ConsoleOutput();
+  ASSERT_NE(std::string::npos,
+            firstRun.find(scene::CommandNotRestoredText(kStarted)));
+  sim::Restart();
+  sim::QueueInput(KeyRecord(true, VK_RETURN, '\r'));
+
+  EXPECT_EQ(0, CleaningRun());
+
+  EXPECT_EQ(scene::ReportBanner() + scene::CommandNotRestoredText(kStarted) +
+                kClosingPrompt,
+            sim::ConsoleOutput().substr(firstRun.size()));
+  EXPECT_TRUE(sim::FileExists(kStarted));
 }
 
 TEST_P(WormReportsTest, SecondRunOnTheCleanedSystemFindsNothing) {

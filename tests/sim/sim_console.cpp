@@ -1,8 +1,6 @@
-// The simulated console: captured output, where standard output goes and the
+// The simulated console: standard output, where standard output goes and the
 // console's output code page, scripted input records, and the input mode of
 // "CONIN$".
-#include <stdarg.h>
-#include <stdio.h>
 #include <string.h>
 
 #include <deque>
@@ -24,8 +22,9 @@ const DWORD kDefaultInputMode =
 
 // Console handles live far from the file handles so that the two never meet.
 const uintptr_t kFirstConsoleHandle = 0x70000;
-// Below the file handles: what GetStdHandle gives for standard output.
-const uintptr_t kStandardOutputHandle = 0x30004;
+// Below the token (0x30000 on) and file handles: what GetStdHandle gives for
+// standard output.
+const uintptr_t kStandardOutputHandle = 0x20004;
 
 // A US English Windows, whose ANSI code page is 1252.
 const UINT kDefaultOutputCodePage = 437;
@@ -41,6 +40,7 @@ struct QueuedInput {
 struct ConsoleState {
   bool available = true;
   bool standardOutputIsConsole = true;
+  bool standardOutputIsNulDevice = false;
   UINT outputCodePage = kDefaultOutputCodePage;
   std::deque<QueuedInput> input;
   std::vector<PHANDLER_ROUTINE> controlHandlers;  // in registration order
@@ -50,6 +50,7 @@ struct ConsoleState {
   std::vector<DWORD> modeHistory;
   std::set<uintptr_t> openHandles;
   uintptr_t nextHandle = kFirstConsoleHandle;
+  DWORD outputWriteLimit = 0;
   std::string output;
 };
 
@@ -89,7 +90,27 @@ void CloseConsoleHandle(HANDLE handle) {
 
 void CloseAllConsoleHandles() { g_console.openHandles.clear(); }
 
-void AppendConsoleOutput(const std::string& text) { g_console.output += text; }
+bool IsStandardOutput(HANDLE handle) {
+  return reinterpret_cast<uintptr_t>(handle) == kStandardOutputHandle;
+}
+
+BOOL WriteStandardOutput(LPCVOID buffer, DWORD bytesToWrite,
+                         LPDWORD bytesWritten, LPOVERLAPPED overlapped) {
+  if (Fails("WriteFile to standard output")) return FALSE;
+  if (bytesWritten == NULL || overlapped != NULL) {
+    return FailWith(ERROR_INVALID_PARAMETER);
+  }
+  *bytesWritten = 0;
+  if (bytesToWrite > 0 && buffer == NULL)
+    return FailWith(998);  // ERROR_NOACCESS
+  DWORD taken = bytesToWrite;
+  if (g_console.outputWriteLimit != 0 && taken > g_console.outputWriteLimit) {
+    taken = g_console.outputWriteLimit;
+  }
+  g_console.output.append(static_cast<const char*>(buffer), taken);
+  *bytesWritten = taken;
+  return TRUE;
+}
 
 }  // namespace internal
 
@@ -97,6 +118,12 @@ void SetConsoleAvailable(bool available) { g_console.available = available; }
 
 void SetStandardOutputIsConsole(bool isConsole) {
   g_console.standardOutputIsConsole = isConsole;
+  g_console.standardOutputIsNulDevice = false;
+}
+
+void SetStandardOutputToNulDevice() {
+  g_console.standardOutputIsConsole = false;
+  g_console.standardOutputIsNulDevice = true;
 }
 
 void SetConsoleOutputCodePage(UINT codePage) {
@@ -126,25 +153,25 @@ DWORD ConsoleInputMode() { return g_console.inputMode; }
 
 std::vector<DWORD> ConsoleModeHistory() { return g_console.modeHistory; }
 
-std::string ConsoleOutput() { return g_console.output; }
+void LimitStandardOutputWrites(DWORD bytes) {
+  g_console.outputWriteLimit = bytes;
+}
+
+std::string StandardOutputBytes() { return g_console.output; }
+
+std::string ConsoleOutput() {
+  std::string text;
+  const std::string& bytes = g_console.output;
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') {
+      continue;
+    }
+    text += bytes[i];
+  }
+  return text;
+}
 
 }  // namespace sim
-
-void ConsolePrint(const char* format, ...) {
-  va_list arguments;
-  va_start(arguments, format);
-  va_list measuring;
-  va_copy(measuring, arguments);
-  int length = vsnprintf(NULL, 0, format, measuring);
-  va_end(measuring);
-  if (length > 0) {
-    std::string text(static_cast<size_t>(length) + 1, '\0');
-    vsnprintf(&text[0], text.size(), format, arguments);
-    text.resize(static_cast<size_t>(length));
-    sim::internal::AppendConsoleOutput(text);
-  }
-  va_end(arguments);
-}
 
 HANDLE WINAPI GetStdHandle(DWORD which) {
   if (Fails("GetStdHandle")) return INVALID_HANDLE_VALUE;
@@ -162,7 +189,9 @@ DWORD WINAPI GetFileType(HANDLE file) {
     sim::internal::SetError(ERROR_INVALID_HANDLE);
     return FILE_TYPE_UNKNOWN;
   }
-  return g_console.standardOutputIsConsole ? FILE_TYPE_CHAR : FILE_TYPE_DISK;
+  bool character =
+      g_console.standardOutputIsConsole || g_console.standardOutputIsNulDevice;
+  return character ? FILE_TYPE_CHAR : FILE_TYPE_DISK;
 }
 
 UINT WINAPI GetConsoleOutputCP(void) {
@@ -170,8 +199,15 @@ UINT WINAPI GetConsoleOutputCP(void) {
   return g_console.outputCodePage;
 }
 
+// Standard output has the mode of a screen buffer while it is a console.
 BOOL WINAPI GetConsoleMode(HANDLE console, LPDWORD mode) {
-  if (Fails("GetConsoleMode") || !CheckHandle(console)) return FALSE;
+  if (Fails("GetConsoleMode")) return FALSE;
+  if (sim::internal::IsStandardOutput(console) &&
+      g_console.standardOutputIsConsole) {
+    *mode = ENABLE_PROCESSED_OUTPUT | ENABLE_WRAP_AT_EOL_OUTPUT;
+    return TRUE;
+  }
+  if (!CheckHandle(console)) return FALSE;
   *mode = g_console.inputMode;
   return TRUE;
 }

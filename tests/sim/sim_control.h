@@ -87,8 +87,15 @@ void SetAdministrator(bool isAdministrator);
 // Reset): a service, a task that runs whether or not a user is logged on, or
 // a remote shell runs on one that nobody sees. The 9x line has no window
 // stations: its user32 lacks GetProcessWindowStation and
-// GetUserObjectInformationA.
+// GetUserObjectInformationA. Sets whether the token holds the INTERACTIVE
+// group (S-1-5-4) to the same: a person at the keyboard has it, a service or
+// a scheduled task has not.
 void SetInteractive(bool interactive);
+// Whether the process token holds the INTERACTIVE group, set after
+// SetInteractive for the cases where the two differ: LocalSystem on a
+// desktop that a person sees (psexec -s -i, WinPE) lacks the group. With
+// `denyOnly` the group is there for deny only, as in a restricted token.
+void SetInteractiveGroup(bool present, bool denyOnly = false);
 
 // ---- Faults ----
 // Makes the nth call of `function` counted from now (1 = the next call) fail
@@ -190,6 +197,9 @@ void Restart();
 // Where standard output goes: a console (GetFileType: FILE_TYPE_CHAR), or a
 // file (FILE_TYPE_DISK) as after "> file".
 void SetStandardOutputIsConsole(bool isConsole);
+// Standard output sent to NUL ("> nul"): a character device
+// (FILE_TYPE_CHAR) that has no console mode.
+void SetStandardOutputToNulDevice();
 // The code page the console shows its output in (GetConsoleOutputCP).
 void SetConsoleOutputCodePage(UINT codePage);
 // Whether "CONIN$" can be opened (false: CreateFileA fails with
@@ -214,8 +224,14 @@ int QueuedInputCount();
 DWORD ConsoleInputMode();
 // The modes set by each SetConsoleMode call, in order.
 std::vector<DWORD> ConsoleModeHistory();
-// Everything printed through ConsolePrint, exactly as the program formatted
-// it, whether to a console or redirected.
+// Each WriteFile to standard output takes at most `bytes` bytes (0: all), as
+// a console or a pipe may; what it took is what it reports written. A failed
+// write to standard output is armed as the call "WriteFile to standard
+// output", so that making the writes to files fail leaves the report alone.
+void LimitStandardOutputWrites(DWORD bytes);
+// The bytes written to standard output, exactly.
+std::string StandardOutputBytes();
+// Standard output read back as text: each CR LF as one line feed.
 std::string ConsoleOutput();
 
 }  // namespace sim

@@ -607,6 +607,10 @@ BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD bytesToRead,
 
 BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD bytesToWrite,
                       LPDWORD bytesWritten, LPOVERLAPPED overlapped) {
+  if (sim::internal::IsStandardOutput(file)) {
+    return sim::internal::WriteStandardOutput(buffer, bytesToWrite,
+                                              bytesWritten, overlapped);
+  }
   OpenFile* open =
       StartTransfer("WriteFile", file, bytesWritten, overlapped, GENERIC_WRITE);
   if (open == NULL) return FALSE;

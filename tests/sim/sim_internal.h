@@ -57,8 +57,10 @@ void CloseTokenHandle(HANDLE handle);
 int OpenTokenCount();
 void CloseAllTokenHandles();
 
-// Output captured from ConsolePrint.
-void AppendConsoleOutput(const std::string& text);
+// Standard output, which WriteFile, owned by the file part, writes to.
+bool IsStandardOutput(HANDLE handle);
+BOOL WriteStandardOutput(LPCVOID buffer, DWORD bytesToWrite,
+                         LPDWORD bytesWritten, LPOVERLAPPED overlapped);
 
 }  // namespace internal
 }  // namespace sim

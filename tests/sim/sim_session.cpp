@@ -23,10 +23,9 @@ const DWORD kErrorNoAccess = 998;
 // on) handles.
 const uintptr_t kFirstTokenHandle = 0x30000;
 
-const char* const kModules[] = {"KERNEL32.DLL", "ADVAPI32.DLL", "MSVCRT.DLL",
-                                "USER32.DLL"};
+const char* const kModules[] = {"KERNEL32.DLL", "ADVAPI32.DLL", "USER32.DLL"};
 // The DLLs that the exe imports from are loaded before it runs.
-const size_t kModulesLoadedAtStart = 3;
+const size_t kModulesLoadedAtStart = 2;
 
 struct ExportedFunction {
   const char* module;
@@ -98,6 +97,8 @@ struct SessionState {
   std::map<uintptr_t, DWORD> tokens;  // handle: the access it was opened with
   uintptr_t nextToken = kFirstTokenHandle;
   bool interactive = true;
+  bool interactiveGroup = true;
+  bool interactiveGroupDenyOnly = false;
 };
 
 SessionState g_session;
@@ -145,7 +146,15 @@ void CloseAllTokenHandles() { g_session.tokens.clear(); }
 
 }  // namespace internal
 
-void SetInteractive(bool interactive) { g_session.interactive = interactive; }
+void SetInteractive(bool interactive) {
+  g_session.interactive = interactive;
+  g_session.interactiveGroup = interactive;
+}
+
+void SetInteractiveGroup(bool present, bool denyOnly) {
+  g_session.interactiveGroup = present;
+  g_session.interactiveGroupDenyOnly = denyOnly;
+}
 
 }  // namespace sim
 
@@ -223,6 +232,12 @@ BOOL WINAPI GetTokenInformation(HANDLE token,
   if (informationClass != TokenGroups) return FailWith(ERROR_INVALID_PARAMETER);
   if (returnLength == NULL) return FailWith(kErrorNoAccess);
   std::vector<Group> groups = AccountGroups(sim::internal::CurrentAccount());
+  if (g_session.interactiveGroup) {
+    DWORD attributes = g_session.interactiveGroupDenyOnly
+                           ? SE_GROUP_MANDATORY | SE_GROUP_USE_FOR_DENY_ONLY
+                           : kEnabledGroup;
+    groups.push_back({Sid(5, {4}), attributes});  // INTERACTIVE
+  }
   size_t sidsAt = offsetof(TOKEN_GROUPS, Groups) +
                   groups.size() * sizeof(SID_AND_ATTRIBUTES);
   size_t needed = sidsAt;

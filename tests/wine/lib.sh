@@ -671,7 +671,10 @@ ws__tmux() {
 }
 
 # Starts PROGRAM ARGS under Wine in a terminal of 80x25 characters named
-# NAME; its exit status will be written to $WS_WORK/NAME.status.
+# NAME; its exit status will be written to $WS_WORK/NAME.status. With
+# WS_CONSOLE_REDIRECT set, its text follows the command as the user would
+# type it after the program at a prompt (">report.txt", "| cat >out.txt");
+# the status is then the program's, not that of the end of a pipe.
 ws_console_start() {  # NAME PROGRAM [ARGS...]
   local name=$1
   shift
@@ -685,7 +688,9 @@ ws_console_start() {  # NAME PROGRAM [ARGS...]
     [[ -n "${WINELOADER:-}" ]] && printf 'export WINELOADER=%q\n' "$WINELOADER"
     printf '%q' "$WS_WINE"
     printf ' %q' "$@"
-    printf '\necho $? >%q.tmp && mv %q.tmp %q\n' \
+    printf ' %s' "${WS_CONSOLE_REDIRECT:-}"
+    printf '\nstatus=${PIPESTATUS[0]}'
+    printf '\necho $status >%q.tmp && mv %q.tmp %q\n' \
       "$WS_WORK/$name.status" "$WS_WORK/$name.status" "$WS_WORK/$name.status"
     printf 'tmux -S %q wait-for -S %q\n' "$WS_TMUX_SOCKET" "$name-ended"
   } >"$runner"
