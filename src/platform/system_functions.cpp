@@ -30,6 +30,22 @@ bool FindTokenFunctions(TokenFunctions& found) {
   return found.GetTokenInformation != NULL;
 }
 
+WindowsLine RunningLine() {
+  TokenFunctions token;
+  HANDLE processToken = NULL;
+  if (FindTokenFunctions(token) &&
+      token.OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &processToken)) {
+    CloseHandle(processToken);
+    return WindowsLine::Nt;
+  }
+  if (GetLastError() == ERROR_CALL_NOT_IMPLEMENTED) return WindowsLine::Win9x;
+  OSVERSIONINFOA version;
+  version.dwOSVersionInfoSize = sizeof version;
+  if (!GetVersionExA(&version)) return WindowsLine::Unknown;
+  return version.dwPlatformId == VER_PLATFORM_WIN32_NT ? WindowsLine::Nt
+                                                       : WindowsLine::Win9x;
+}
+
 bool FindWindowStationFunctions(WindowStationFunctions& found) {
   HMODULE user32 = FindModule("user32.dll");
   if (user32 == NULL) return false;

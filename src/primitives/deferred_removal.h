@@ -23,5 +23,10 @@ RemovalResult DeleteOrDefer(const char* path);
 RemovalResult RenameOrDefer(const char* from, const char* to);
 // The rename now, never scheduled: Done or Failed.
 RemovalResult RenameNow(const char* from, const char* to);
+// The deletion (`to` NULL) or rename recorded for the next system start,
+// never carried out now: Deferred, also when it already waits, or Failed. On
+// the 9x line a name that the boot-time processor could not read is not
+// recorded.
+RemovalResult ScheduleAtBoot(const char* from, const char* to);
 
 #endif  // WORMSWEEP_PRIMITIVES_DEFERRED_REMOVAL_H_

@@ -16,6 +16,11 @@ void ReportCannotRestore(const char* program, const char* original) {
   ConsolePrintPaths(kCannotRestoreFormat, program, original);
 }
 
+void ReportCannotRestoreAfterRestart(const char* program,
+                                     const char* original) {
+  ConsolePrintPaths(kCannotRestoreAfterRestartFormat, program, original);
+}
+
 void ReportCommandNotRestored(const char* program) {
   ConsolePrintPaths(kCommandNotRestoredFormat, program, NULL);
 }

@@ -15,6 +15,11 @@ void ReportRemoval(const char* path, RemovalResult result, RunState& run);
 // is the file to copy into its place.
 void ReportCannotRestore(const char* program, const char* original);
 
+// Tells the user that `program` could not be put back yet, as its deletion
+// waits for the restart, and that `original` is the file to copy into its
+// place after the restart: a copy made before would go with it.
+void ReportCannotRestoreAfterRestart(const char* program, const char* original);
+
 // Tells the user that the open command still starts the worm's `program`,
 // which was therefore left in place.
 void ReportCommandNotRestored(const char* program);

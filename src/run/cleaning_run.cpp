@@ -1,7 +1,10 @@
 #include "run/cleaning_run.h"
 
 #include "cleaners/cleaners.h"
+#include "cleaners/worm_files.h"
 #include "platform/console.h"
+#include "platform/system_functions.h"
+#include "primitives/boot_schedule.h"
 #include "report/run_state.h"
 #include "report/texts.h"
 #include "run/administrator_check.h"
@@ -24,7 +27,13 @@ int CleaningRun() {
       if (!clean(run)) return kRunStopped;
     }
     CheckOpenCommand();
-    if (run.NothingToClean) ConsolePrint("%s", kNothingToClean);
+    if (run.NothingToClean) {
+      // No marker, but a worm's file whose deletion an earlier run (or
+      // another program) scheduled may still run until the restart.
+      ConsolePrint("%s", ScheduledDeletionWaits(RunningLine(), IsWormFileName)
+                             ? kRestartAdvice
+                             : kNothingToClean);
+    }
   } else {
     ConsolePrint("%s", kNeedsAdministrator);
     status = kNoAdministratorRights;

@@ -242,6 +242,7 @@ BOOL WINAPI IsDBCSLeadByte(BYTE testChar);
 
 // Text in code pages.
 #define CP_ACP 0
+#define CP_OEMCP 1
 int WINAPI MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR multiByte,
                                int multiByteLength, LPWSTR wide,
                                int wideLength);
