@@ -31,7 +31,8 @@ char g_scheduleBuffer[kScheduleBufferSize];
 struct BootOperation {
   PathBuffer Source;
   PathBuffer Target;  // "" for a deletion
-  bool Deletion;
+  // Whether a rename replaces a file in its place: always on the 9x line,
+  // only when recorded so on the NT line.
   bool Replaces;
   // Both names were read whole, and neither holds a character that the code
   // page lacks: RegQueryValueExA writes such a one as '?', which a name never
@@ -143,27 +144,23 @@ bool AnsiShortName(const char* path, PathBuffer& name) {
 // system redirector), and an entry that names the native system directory
 // names another file.
 bool NativeName(const char* path, PathBuffer& name) {
-  PathBuffer system;
-  UINT length = GetSystemDirectoryA(system, MAX_PATH);
-  if (length > 0 && length < MAX_PATH && strlen(path) > length &&
-      path[length] == '\\') {
-    PathBuffer directory;
-    memcpy(directory, path, length);
-    directory[length] = '\0';
-    PathBuffer wow64;
-    UINT windowsLength = GetWindowsDirectoryA(wow64, MAX_PATH);
-    DWORD attributes = INVALID_FILE_ATTRIBUTES;
-    if (SameName(directory, system) && windowsLength > 0 &&
-        windowsLength < MAX_PATH &&
-        JoinPath(wow64, kWow64SystemFolder, wow64)) {
-      attributes = GetFileAttributesA(wow64);
-    }
-    if (attributes != INVALID_FILE_ATTRIBUTES &&
-        (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-      return JoinPath(wow64, path + length + 1, name);
-    }
+  PathBuffer wow64;
+  UINT length = GetSystemDirectoryA(wow64, MAX_PATH);
+  if (!CopyText(path, name)) return false;
+  size_t parent = FileNameOffset(wow64);
+  if (length == 0 || length >= MAX_PATH || strlen(path) <= length ||
+      path[length] != '\\' || parent + sizeof kWow64SystemFolder > MAX_PATH) {
+    return true;
   }
-  return CopyText(path, name);
+  name[length] = '\0';
+  if (!SameName(name, wow64)) return CopyText(path, name);
+  memcpy(wow64 + parent, kWow64SystemFolder, sizeof kWow64SystemFolder);
+  DWORD attributes = GetFileAttributesA(wow64);
+  if (attributes == INVALID_FILE_ATTRIBUTES ||
+      (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    return CopyText(path, name);
+  }
+  return JoinPath(wow64, path + length + 1, name);
 }
 
 // `path` as the schedule of `line` names it, in the ANSI code page.
@@ -205,14 +202,11 @@ void VisitMoveList(const char* data, DWORD used, OperationVisitor* visit,
     at = NextString(at, end);
     if (*source == '\0') continue;
     BootOperation operation;
-    bool ignored;
-    operation.Deletion = *target == '\0';
     operation.Target[0] = '\0';
     operation.Legible =
-        MoveListName(source, operation.Source, ignored) &&
-        (operation.Deletion ||
+        MoveListName(source, operation.Source, operation.Replaces) &&
+        (*target == '\0' ||
          MoveListName(target, operation.Target, operation.Replaces));
-    if (operation.Deletion) operation.Replaces = false;
     visit(operation, context);
   }
 }
@@ -274,8 +268,7 @@ void VisitSection(const char* section, OperationVisitor* visit, void* context) {
     operation.Legible = WininitName(line, equals, target) &&
                         WininitName(equals + 1, equals + 1 + strlen(equals + 1),
                                     operation.Source);
-    operation.Deletion = operation.Legible && SameName(target, kDeletionKey);
-    if (operation.Legible && !operation.Deletion) {
+    if (operation.Legible && !SameName(target, kDeletionKey)) {
       CopyText(target, operation.Target);
     }
     visit(operation, context);
@@ -313,8 +306,6 @@ bool ReadSchedule(WindowsLine line, OperationVisitor* visit, void* context) {
 struct FateFollowing {
   PathBuffer Path;
   PathBuffer Source;  // "" for none
-  bool SourcePresent;
-  bool Win9x;
   ScheduledFate Fate;
 };
 
@@ -322,26 +313,16 @@ void FollowOperation(const BootOperation& operation, void* context) {
   FateFollowing& following = *static_cast<FateFollowing*>(context);
   ScheduledFate& fate = following.Fate;
   if (!operation.Legible) return;
-  bool hasSource = following.Source[0] != '\0';
-  bool fromSource = hasSource && SameName(operation.Source, following.Source);
-  bool happens = true;
-  if (!operation.Deletion && SameName(operation.Target, following.Path)) {
+  if (SameName(operation.Target, following.Path)) {
     fate.Named = true;
-    happens = (!fate.Present || operation.Replaces || following.Win9x) &&
-              (!fromSource || following.SourcePresent);
-    if (happens) {
+    if (!fate.Present || operation.Replaces) {
       fate.Present = true;
-      fate.FromSource = fromSource;
+      fate.FromSource = SameName(operation.Source, following.Source);
     }
   } else if (SameName(operation.Source, following.Path)) {
     fate.Named = true;
     fate.Present = false;
     fate.FromSource = false;
-  }
-  if (fromSource && happens) following.SourcePresent = false;
-  if (hasSource && !operation.Deletion &&
-      SameName(operation.Target, following.Source)) {
-    following.SourcePresent = true;
   }
 }
 
@@ -352,7 +333,9 @@ struct DeletionSearch {
 
 void FindWatchedDeletion(const BootOperation& operation, void* context) {
   DeletionSearch& search = *static_cast<DeletionSearch*>(context);
-  if (search.Found || !operation.Legible || !operation.Deletion) return;
+  if (search.Found || !operation.Legible || operation.Target[0] != '\0') {
+    return;
+  }
   WIN32_FIND_DATAA found;
   HANDLE file = FindFirstFileA(operation.Source, &found);
   if (file == INVALID_HANDLE_VALUE) return;
@@ -370,8 +353,6 @@ ScheduledFate Follow(WindowsLine line, const char* path, const char* source,
                      bool presentNow, const char* section) {
   FateFollowing following;
   following.Source[0] = '\0';
-  following.SourcePresent = true;
-  following.Win9x = line == WindowsLine::Win9x;
   following.Fate.Named = false;
   following.Fate.Present = presentNow;
   following.Fate.FromSource = false;

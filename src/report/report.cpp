@@ -44,6 +44,10 @@ void TryDeleteFile(const char* path, RunState& run) {
   FindClose(search);
 }
 
+void ReportNothingFound(bool removalWaits) {
+  ConsolePrint("%s", removalWaits ? kRestartAdvice : kNothingToClean);
+}
+
 void SectionOutcome(RunState& run, bool offersRestart) {
   ConsolePrint("%s", kDownloadAdvice);
   if (offersRestart && run.RestartNeeded) ConsolePrint("%s", kRestartAdvice);

@@ -29,6 +29,11 @@ void ReportCommandNotRestored(const char* program);
 // ERROR_PATH_NOT_FOUND) is passed over silently.
 void TryDeleteFile(const char* path, RunState& run);
 
+// What a run that found no worm's marker closes with: the restart advice
+// when the deletion of a worm's file still waits for the restart, else the
+// note that there was nothing to clean.
+void ReportNothingFound(bool removalWaits);
+
 // The block that closes every cleaner's report: the download advice, the
 // restart advice when offered and needed, and the note that something was
 // cleaned.

@@ -43,9 +43,8 @@ const char kCannotRestoreFormat[] =
 // of the saved original to copy into its place once its deletion, which
 // waits for the restart, has been carried out.
 const char kCannotRestoreAfterRestartFormat[] =
-    "This program can not restore %s file before the restart. \n"
-    "After you restart your PC, you can try to copy %s file to its place "
-    "manually.\n\n";
+    "This program can not restore %s file now. \n"
+    "After the restart you can try to copy %s file to its place manually.\n\n";
 
 // ---- An open command that could not be put back ----
 // A printf format: %s is the full path of the worm's program that the

@@ -5,6 +5,7 @@
 #include "platform/console.h"
 #include "platform/system_functions.h"
 #include "primitives/boot_schedule.h"
+#include "report/report.h"
 #include "report/run_state.h"
 #include "report/texts.h"
 #include "run/administrator_check.h"
@@ -27,12 +28,10 @@ int CleaningRun() {
       if (!clean(run)) return kRunStopped;
     }
     CheckOpenCommand();
+    // No marker, but a worm's file whose deletion an earlier run (or another
+    // program) scheduled may still run until the restart.
     if (run.NothingToClean) {
-      // No marker, but a worm's file whose deletion an earlier run (or
-      // another program) scheduled may still run until the restart.
-      ConsolePrint("%s", ScheduledDeletionWaits(RunningLine(), IsWormFileName)
-                             ? kRestartAdvice
-                             : kNothingToClean);
+      ReportNothingFound(ScheduledDeletionWaits(RunningLine(), IsWormFileName));
     }
   } else {
     ConsolePrint("%s", kNeedsAdministrator);

@@ -41,8 +41,8 @@ TEST(TextsTest, EveryTextKeepsItsWording) {
        "This program can not restore %s file. \n"
        "You can try to copy %s file to its place manually.\n\n"},
       {"kCannotRestoreAfterRestartFormat", kCannotRestoreAfterRestartFormat,
-       "This program can not restore %s file before the restart. \n"
-       "After you restart your PC, you can try to copy %s file to its place "
+       "This program can not restore %s file now. \n"
+       "After the restart you can try to copy %s file to its place "
        "manually.\n\n"},
       {"kCommandNotRestoredFormat", kCommandNotRestoredFormat,
        "This program can not restore the command that starts programs,\n"
