@@ -23,6 +23,10 @@ struct TokenFunctions {
 // False when this Windows lacks either.
 bool FindTokenFunctions(TokenFunctions& found);
 
+// The platform identifier from GetVersionExA (VER_PLATFORM_WIN32_NT is the
+// NT line), asked twice before giving up. False when both attempts fail.
+bool QueryPlatformId(DWORD& platformId);
+
 enum class WindowsLine { Nt, Win9x, Unknown };
 
 // The line of Windows that runs this program, told by what the system is:

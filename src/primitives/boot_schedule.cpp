@@ -15,9 +15,7 @@ const char* const kMoveListValues[] = {"PendingFileRenameOperations",
 // before it is no part of the name, and a '!' there asks the rename to
 // replace the target.
 const char kNtNamePrefix[] = "\\??\\";
-const char kScheduleFileName[] = "wininit.ini";
-const char kScheduleSection[] = "rename";
-const char kDeletionKey[] = "NUL";
+const char kScheduleFileName[] = "\\wininit.ini";
 // A 32-bit program's system directory as the native boot-time processor
 // names it on 64-bit Windows.
 const char kWow64SystemFolder[] = "SysWOW64";
@@ -43,16 +41,14 @@ struct BootOperation {
 typedef void OperationVisitor(const BootOperation& operation, void* context);
 
 // Converts `text` from code page `from` to code page `to` through Unicode,
-// and back again to check that nothing was replaced or fitted best.
+// and back again to check that no character was replaced by the default one
+// or fitted best.
 bool ConvertCodePage(UINT from, UINT to, const char* text, PathBuffer& result) {
   WCHAR wide[MAX_PATH];
   WCHAR back[MAX_PATH];
-  BOOL usedDefault = FALSE;
   int wideLength = MultiByteToWideChar(from, 0, text, -1, wide, MAX_PATH);
   if (wideLength == 0 ||
-      WideCharToMultiByte(to, 0, wide, -1, result, MAX_PATH, NULL,
-                          &usedDefault) == 0 ||
-      usedDefault) {
+      WideCharToMultiByte(to, 0, wide, -1, result, MAX_PATH, NULL, NULL) == 0) {
     return false;
   }
   return MultiByteToWideChar(to, 0, result, -1, back, MAX_PATH) == wideLength &&
@@ -277,11 +273,7 @@ void VisitSection(const char* section, OperationVisitor* visit, void* context) {
 
 bool ReadWininit(OperationVisitor* visit, void* context) {
   PathBuffer scheduleFile;
-  UINT length = GetWindowsDirectoryA(scheduleFile, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH ||
-      !JoinPath(scheduleFile, kScheduleFileName, scheduleFile)) {
-    return false;
-  }
+  if (!ScheduleFilePath(scheduleFile)) return false;
   SetLastError(ERROR_SUCCESS);
   DWORD used = GetPrivateProfileSectionA(kScheduleSection, g_scheduleBuffer,
                                          kWin9xProfileBufferSize, scheduleFile);
@@ -346,11 +338,20 @@ void FindWatchedDeletion(const BootOperation& operation, void* context) {
 
 }  // namespace
 
-namespace {
+const char kScheduleSection[] = "rename";
+const char kDeletionKey[] = "NUL";
 
-// Follows `path` through the operations that `read` visits.
-ScheduledFate Follow(WindowsLine line, const char* path, const char* source,
-                     bool presentNow, const char* section) {
+bool ScheduleFilePath(PathBuffer& path) {
+  UINT length = GetWindowsDirectoryA(path, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return false;
+  if (length + sizeof(kScheduleFileName) > MAX_PATH) return false;
+  memcpy(path + length, kScheduleFileName, sizeof(kScheduleFileName));
+  return true;
+}
+
+ScheduledFate FollowSchedule(WindowsLine line, const char* path,
+                             const char* source, bool presentNow,
+                             const char* section) {
   FateFollowing following;
   following.Source[0] = '\0';
   following.Fate.Named = false;
@@ -367,18 +368,6 @@ ScheduledFate Follow(WindowsLine line, const char* path, const char* source,
     return nothing;
   }
   return following.Fate.Named ? following.Fate : nothing;
-}
-
-}  // namespace
-
-ScheduledFate FollowSchedule(WindowsLine line, const char* path,
-                             const char* source, bool presentNow) {
-  return Follow(line, path, source, presentNow, NULL);
-}
-
-ScheduledFate FollowSection(const char* section, const char* path,
-                            const char* source, bool presentNow) {
-  return Follow(WindowsLine::Win9x, path, source, presentNow, section);
 }
 
 bool ScheduledDeletionWaits(WindowsLine line, bool (*isWatched)(const char*)) {

@@ -10,6 +10,15 @@
 #include "platform/windows_api.h"
 #include "primitives/path_building.h"
 
+// The 9x line's schedule: the section of wininit.ini and the key of a
+// deletion in it.
+extern const char kScheduleSection[];
+extern const char kDeletionKey[];
+
+// wininit.ini in the Windows directory. False when the system reports no
+// Windows directory, or the path would not fit.
+bool ScheduleFilePath(PathBuffer& path);
+
 // What the waiting operations, carried out, make of one file. All false when
 // nothing names it or the schedule cannot be read whole.
 struct ScheduledFate {
@@ -26,15 +35,12 @@ struct ScheduledFate {
 // its place when `presentNow`; `source` (NULL for none) is the file whose
 // rename onto `path` is looked for. A rename onto a file that is there
 // replaces it on the 9x line and, on the NT line, only when it was recorded
-// to replace.
+// to replace. `section`, when not NULL, is the 9x line's [rename] section
+// already read (by GetPrivateProfileSectionA: lines ended by a NUL, and a
+// NUL after the last), which is then followed rather than the file.
 ScheduledFate FollowSchedule(WindowsLine line, const char* path,
-                             const char* source, bool presentNow);
-
-// FollowSchedule on the 9x line over the [rename] section as
-// GetPrivateProfileSectionA read it: lines ended by a NUL, and a NUL after
-// the last.
-ScheduledFate FollowSection(const char* section, const char* path,
-                            const char* source, bool presentNow);
+                             const char* source, bool presentNow,
+                             const char* section = NULL);
 
 // Whether the schedule of `line` holds the deletion of a file that is still
 // there and whose own name `isWatched` accepts.

@@ -8,10 +8,6 @@
 
 namespace {
 
-const char kScheduleFileName[] = "\\wininit.ini";
-const char kScheduleSection[] = "rename";
-const char kDeletionKey[] = "NUL";
-
 // Room for the whole [rename] section plus one new line: the profile
 // functions of Windows 95, 98 and ME take buffers of at most this size.
 const DWORD kSectionBufferSize = 32767;
@@ -42,14 +38,6 @@ bool IsAccessError(DWORD error) {
 // restart).
 bool IsExistsError(DWORD error) {
   return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
-}
-
-bool ScheduleFilePath(PathBuffer& path) {
-  UINT length = GetWindowsDirectoryA(path, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return false;
-  if (length + sizeof(kScheduleFileName) > MAX_PATH) return false;
-  memcpy(path + length, kScheduleFileName, sizeof(kScheduleFileName));
-  return true;
 }
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
@@ -142,9 +130,7 @@ bool AlreadyWaits(WindowsLine line, const char* section, const char* from,
   const char* path = to == NULL ? from : to;
   const char* source = to == NULL ? NULL : from;
   bool present = to == NULL || PathExists(to);
-  ScheduledFate fate = section != NULL
-                           ? FollowSection(section, path, source, present)
-                           : FollowSchedule(line, path, source, present);
+  ScheduledFate fate = FollowSchedule(line, path, source, present, section);
   return to == NULL ? fate.Named && !fate.Present : fate.FromSource;
 }
 
@@ -231,18 +217,6 @@ RemovalResult MoveNow(const char* from, const char* to, DWORD& error) {
 }
 
 }  // namespace
-
-bool QueryPlatformId(DWORD& platformId) {
-  OSVERSIONINFOA version;
-  memset(&version, 0, sizeof(version));
-  version.dwOSVersionInfoSize = sizeof(version);
-  if (!GetVersionExA(&version)) {
-    version.dwOSVersionInfoSize = sizeof(version);
-    if (!GetVersionExA(&version)) return false;
-  }
-  platformId = version.dwPlatformId;
-  return true;
-}
 
 // The line is told by what the system is (RunningLine), not by the version it
 // reports: a compatibility mode makes NT report the 9x line. The NT line

@@ -5,6 +5,7 @@
 #ifndef WORMSWEEP_PRIMITIVES_DEFERRED_REMOVAL_H_
 #define WORMSWEEP_PRIMITIVES_DEFERRED_REMOVAL_H_
 
+#include "platform/system_functions.h"
 #include "platform/windows_api.h"
 
 enum class RemovalResult {
@@ -12,10 +13,6 @@ enum class RemovalResult {
   Deferred = 1,  // scheduled for the next system start
   Failed = 2,    // failed; nothing scheduled
 };
-
-// The platform identifier from GetVersionExA (VER_PLATFORM_WIN32_NT is the
-// NT line), asked twice before giving up. False when both attempts fail.
-bool QueryPlatformId(DWORD& platformId);
 
 // A read-only file loses that attribute first (the worm's files only come
 // here), and stays without it while its deletion waits for the restart.
