@@ -1,5 +1,6 @@
 #include "cleaners/cleaners.h"
 
+#include "cleaners/worm_files.h"
 #include "platform/console.h"
 #include "platform/windows_api.h"
 #include "primitives/deferred_removal.h"
@@ -14,9 +15,6 @@ namespace {
 // The worm's own file type, its mark; it points every extension it takes
 // over at it.
 const char kMarkerType[] = "rnjfile";
-
-// Where the worm always puts itself, whatever the actual Windows directory.
-const char kWormFile[] = "c:\\windows\\sysrnj.exe";
 
 // Each only where the worm took the extension over: on a machine where
 // another program links it elsewhere, that link stays.
@@ -87,7 +85,7 @@ bool CleanBleBla(RunState& run) {
   RegDeleteKeyA(HKEY_CLASSES_ROOT, kMarkerType);
 
   ApplyRepairTable();
-  ReportRemoval(kWormFile, DeleteOrDefer(kWormFile), run);
+  ReportRemoval(kBleBlaWormFile, DeleteOrDefer(kBleBlaWormFile), run);
 
   ConsolePrint("%s", kBleBlaResult);
   // The restart advice is left to the cleaners that follow.

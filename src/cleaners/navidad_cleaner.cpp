@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "cleaners/cleaners.h"
+#include "cleaners/worm_files.h"
 #include "platform/console.h"
 #include "platform/windows_api.h"
 #include "primitives/deferred_removal.h"
@@ -18,7 +19,6 @@ namespace {
 const char kSoftwareKey[] = "Software";
 const char kRunKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 const char kAutostartValue[] = "Win32BaseServiceMOD";
-const char kWormExtension[] = "vxd";
 
 // Empties the variant's marker below `profile` (HKEY_CURRENT_USER or an open
 // profile key of HKEY_USERS) and deletes it through "Software", as the
@@ -112,7 +112,7 @@ void RemoveWormFile(const NavidadVariant& variant, const PathBuffer& wormPath,
     return;
   }
   PathBuffer wormFile;
-  if (!WithExtension(wormPath, kWormExtension, wormFile)) {
+  if (!WithExtension(wormPath, kNavidadDeletedExtension, wormFile)) {
     // The file's name cannot be formed, so it cannot be deleted: the user is
     // told which program to look for rather than nothing at all.
     ReportRemoval(wormPath, RemovalResult::Failed, run);

@@ -3,8 +3,11 @@
 #include <string.h>
 
 #include "cleaners/startup_batch.h"
+#include "cleaners/worm_files.h"
 #include "platform/console.h"
+#include "platform/system_functions.h"
 #include "platform/windows_api.h"
+#include "primitives/boot_schedule.h"
 #include "primitives/deferred_removal.h"
 #include "primitives/file_type_repair.h"
 #include "primitives/key_purge.h"
@@ -48,16 +51,6 @@ const char kVirtualStoreFolder[] = "VirtualStore";
 const char kWow64SystemFolder[] = "SysWOW64";
 // How many Startup folders are remembered as looked into.
 const DWORD kRememberedStartupFolders = 34;
-
-// The worm's copies, joined in turn to the Windows drive, the Windows
-// directory, the system directory and the user's Startup folder.
-const char kRecycledCopy[] = "RECYCLED\\SirC32.exe";
-const char kWindowsCopy[] = "ScMx32.exe";
-const char kSystemCopy[] = "SCam32.exe";
-const char kStartupCopy[] = "Microsoft Internet Office.exe";
-// The worm's data file, kept beside its copy in the recycle folder; the
-// other files there are the user's.
-const char kRecycledData[] = "RECYCLED\\SirCam.sys";
 
 // The worm always hides rundll32.exe under this directory name, wherever
 // Windows itself lives.
@@ -205,7 +198,7 @@ bool ReadFolder(HKEY key, const char* valueName, PathBuffer& folder) {
 void DeleteStartupCopyOnce(const char* folder, StartupCopies& looked,
                            CopyRemoval& removal) {
   PathBuffer path = "";
-  if (!JoinPath(folder, kStartupCopy, path)) return;
+  if (!JoinPath(folder, kSircamStartupCopy, path)) return;
   for (DWORD i = 0; i < looked.count; ++i) {
     // A folder spelt once more in other letters of a double-byte code page
     // is just looked into again, which finds the copy gone, or defers or
@@ -263,13 +256,13 @@ void DeleteVirtualStoreCopies(const char* profile, const char* windowsDirectory,
   if (!named || !JoinPath(store, kVirtualStoreFolder, store)) return;
   PathBuffer directory = "";
   if (JoinPath(store, WithoutDrive(windowsDirectory), directory)) {
-    DeleteCopy(directory, kWindowsCopy, removal);
+    DeleteCopy(directory, kSircamWindowsCopy, removal);
     if (JoinPath(directory, kWow64SystemFolder, directory)) {
-      DeleteCopy(directory, kSystemCopy, removal);
+      DeleteCopy(directory, kSircamSystemCopy, removal);
     }
   }
   if (JoinPath(store, WithoutDrive(systemDirectory), directory)) {
-    DeleteCopy(directory, kSystemCopy, removal);
+    DeleteCopy(directory, kSircamSystemCopy, removal);
   }
 }
 
@@ -327,23 +320,35 @@ void DeleteStartupCopies(const char* windowsDirectory,
 }
 
 // When the saved original can take the place of rundll32.exe neither now
-// nor at the restart, a copy of it is put there, so that Windows is never
-// left without the program. A copy made while the worm's file waits for its
-// deletion at the restart would go with it, so none is made then.
-void KeepSystemProgram(const char* saved, const char* replaced,
-                       RemovalResult replacedRemoval) {
-  if (replacedRemoval != RemovalResult::Deferred &&
-      CopyFileA(saved, replaced, FALSE)) {
-    return;
+// nor at the restart, and nothing waits that would remove it, a copy of it
+// is put there, so that Windows is never left without the program.
+void KeepSystemProgram(const char* saved, const char* replaced) {
+  if (!CopyFileA(saved, replaced, FALSE)) {
+    ReportCannotRestore(replaced, saved);
   }
-  ReportCannotRestore(replaced, saved);
+}
+
+// An operation that names rundll32.exe already waits (recorded by an earlier
+// run, or the deletion of the worm's file by another program): carried out
+// at the restart, it would remove what is put back now. The original goes
+// back by operations recorded after it, unless its rename there already
+// waits; any copy must wait for the restart too.
+void RestoreAfterWaiting(const char* saved, const char* replaced,
+                         const ScheduledFate& fate, RunState& run) {
+  run.RestartNeeded = true;
+  if (fate.FromSource) return;
+  bool cleared = !fate.Present ||
+                 ScheduleAtBoot(replaced, NULL) == RemovalResult::Deferred;
+  if (!cleared || ScheduleAtBoot(saved, replaced) != RemovalResult::Deferred) {
+    ReportCannotRestoreAfterRestart(replaced, saved);
+  }
 }
 
 // The worm's rundll32.exe is deleted before the saved original takes its
-// name; when it is in use, both steps wait for the restart, in that order,
-// and the rename alone decides whether the restart is needed. A rename
-// scheduled while the worm's file stays would fail at the restart, so it is
-// scheduled only when that file is gone or going.
+// name; when it is in use, both steps wait for the restart, in that order.
+// A rename scheduled while the worm's file stays would fail at the restart,
+// so it is scheduled only when that file is gone or going. Whatever of it
+// waits calls for the restart.
 void RestoreSystemProgram(const char* drive, RunState& run) {
   PathBuffer saved = "";
   PathBuffer replaced = "";
@@ -363,21 +368,28 @@ void RestoreSystemProgram(const char* drive, RunState& run) {
     }
     return;
   }
+  FindClose(search);
+  ScheduledFate fate =
+      FollowSchedule(RunningLine(), replaced, saved,
+                     GetFileAttributesA(replaced) != INVALID_FILE_ATTRIBUTES);
+  if (fate.Named) {
+    RestoreAfterWaiting(saved, replaced, fate, run);
+    return;
+  }
   RemovalResult replacedRemoval = DeleteOrDefer(replaced);
   RemovalResult rename = replacedRemoval == RemovalResult::Failed
                              ? RenameNow(saved, replaced)
                              : RenameOrDefer(saved, replaced);
-  switch (rename) {
-    case RemovalResult::Done:
-      break;
-    case RemovalResult::Deferred:
-      run.RestartNeeded = true;
-      break;
-    case RemovalResult::Failed:
-      KeepSystemProgram(saved, replaced, replacedRemoval);
-      break;
+  if (rename == RemovalResult::Deferred ||
+      replacedRemoval == RemovalResult::Deferred) {
+    run.RestartNeeded = true;
   }
-  FindClose(search);
+  if (rename != RemovalResult::Failed) return;
+  if (replacedRemoval == RemovalResult::Deferred) {
+    ReportCannotRestoreAfterRestart(replaced, saved);
+  } else {
+    KeepSystemProgram(saved, replaced);
+  }
 }
 
 }  // namespace
@@ -401,9 +413,9 @@ bool CleanSircam(RunState& run) {
   }
   PathBuffer drive = "";
   DriveOf(windowsDirectory, drive);
-  DeleteCopy(drive, kRecycledCopy, removal);
-  DeleteCopy(drive, kRecycledData, removal);
-  DeleteCopy(windowsDirectory, kWindowsCopy, removal);
+  DeleteCopy(drive, kSircamRecycledCopy, removal);
+  DeleteCopy(drive, kSircamRecycledData, removal);
+  DeleteCopy(windowsDirectory, kSircamWindowsCopy, removal);
 
   PathBuffer systemDirectory = "";
   if (!ReportedOrUsualDirectory(GetSystemDirectoryA(systemDirectory, MAX_PATH),
@@ -411,7 +423,7 @@ bool CleanSircam(RunState& run) {
                                 systemDirectory)) {
     return false;
   }
-  DeleteCopy(systemDirectory, kSystemCopy, removal);
+  DeleteCopy(systemDirectory, kSircamSystemCopy, removal);
 
   DeleteStartupCopies(windowsDirectory, systemDirectory, removal);
   RestoreSystemProgram(drive, run);

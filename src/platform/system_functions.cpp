@@ -1,5 +1,7 @@
 #include "platform/system_functions.h"
 
+#include <string.h>
+
 namespace {
 
 // Any function's address, as GetProcAddress gives it: GCC lets a pointer to
@@ -28,6 +30,33 @@ bool FindTokenFunctions(TokenFunctions& found) {
   found.GetTokenInformation = reinterpret_cast<GetTokenInformationFunction>(
       FindFunction(advapi32, "GetTokenInformation"));
   return found.GetTokenInformation != NULL;
+}
+
+bool QueryPlatformId(DWORD& platformId) {
+  OSVERSIONINFOA version;
+  memset(&version, 0, sizeof(version));
+  version.dwOSVersionInfoSize = sizeof(version);
+  if (!GetVersionExA(&version)) {
+    version.dwOSVersionInfoSize = sizeof(version);
+    if (!GetVersionExA(&version)) return false;
+  }
+  platformId = version.dwPlatformId;
+  return true;
+}
+
+WindowsLine RunningLine() {
+  TokenFunctions token;
+  HANDLE processToken = NULL;
+  if (FindTokenFunctions(token) &&
+      token.OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &processToken)) {
+    CloseHandle(processToken);
+    return WindowsLine::Nt;
+  }
+  if (GetLastError() == ERROR_CALL_NOT_IMPLEMENTED) return WindowsLine::Win9x;
+  DWORD platformId = 0;
+  if (!QueryPlatformId(platformId)) return WindowsLine::Unknown;
+  return platformId == VER_PLATFORM_WIN32_NT ? WindowsLine::Nt
+                                             : WindowsLine::Win9x;
 }
 
 bool FindWindowStationFunctions(WindowStationFunctions& found) {

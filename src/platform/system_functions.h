@@ -23,6 +23,22 @@ struct TokenFunctions {
 // False when this Windows lacks either.
 bool FindTokenFunctions(TokenFunctions& found);
 
+// The platform identifier from GetVersionExA (VER_PLATFORM_WIN32_NT is the
+// NT line), asked twice before giving up. False when both attempts fail.
+bool QueryPlatformId(DWORD& platformId);
+
+enum class WindowsLine { Nt, Win9x, Unknown };
+
+// The line of Windows that runs this program, told by what the system is:
+// only the NT line has access tokens, so a process token that opens is the NT
+// line, whatever version a compatibility mode makes it report. The 9x line's
+// token calls are stubs that answer ERROR_CALL_NOT_IMPLEMENTED, but no
+// documentation guarantees their codes: a token that does not open with
+// another error is told by the platform that GetVersionExA reports (an NT
+// system whose token cannot be opened still reports its own line unless a
+// compatibility mode runs it). Unknown when that cannot be read either.
+WindowsLine RunningLine();
+
 typedef HWINSTA(WINAPI* GetProcessWindowStationFunction)(void);
 typedef BOOL(WINAPI* GetUserObjectInformationAFunction)(HANDLE object,
                                                         int index,

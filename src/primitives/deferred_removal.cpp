@@ -2,13 +2,11 @@
 
 #include <string.h>
 
+#include "platform/system_functions.h"
+#include "primitives/boot_schedule.h"
 #include "primitives/path_building.h"
 
 namespace {
-
-const char kScheduleFileName[] = "\\wininit.ini";
-const char kScheduleSection[] = "rename";
-const char kDeletionKey[] = "NUL";
 
 // Room for the whole [rename] section plus one new line: the profile
 // functions of Windows 95, 98 and ME take buffers of at most this size.
@@ -40,96 +38,6 @@ bool IsAccessError(DWORD error) {
 // restart).
 bool IsExistsError(DWORD error) {
   return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
-}
-
-bool ScheduleFilePath(PathBuffer& path) {
-  UINT length = GetWindowsDirectoryA(path, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return false;
-  if (length + sizeof(kScheduleFileName) > MAX_PATH) return false;
-  memcpy(path + length, kScheduleFileName, sizeof(kScheduleFileName));
-  return true;
-}
-
-// The characters a DOS (8.3) name may not hold besides the blank and the
-// control characters.
-bool IsForbiddenInShortName(char c) {
-  return c == '"' || c == '*' || c == '+' || c == ',' || c == '/' || c == ':' ||
-         c == ';' || c == '<' || c == '=' || c == '>' || c == '?' || c == '[' ||
-         c == ']' || c == '|';
-}
-
-// Whether `path` is a full path that the Windows 9x boot-time processor
-// can act on: it runs before long file names exist, so it ignores an entry
-// unless the drive letter, colon and root are followed by 8.3 names only.
-// Lengths are in bytes, as the FAT directory entry counts them; the second
-// byte of a double-byte character is never taken for a separator or a dot.
-bool IsBootTimeReadable(const char* path) {
-  char letter = static_cast<char>(path[0] | 0x20);
-  if (letter < 'a' || letter > 'z' || path[1] != ':' || path[2] != '\\') {
-    return false;
-  }
-  size_t baseLength = 0;
-  size_t extensionLength = 0;
-  bool inExtension = false;
-  for (const char* at = path + 3;; ++at) {
-    char c = *at;
-    if (c == '\\' || c == '\0') {
-      if (baseLength == 0 || (inExtension && extensionLength == 0)) {
-        return false;
-      }
-      if (c == '\0') return true;
-      baseLength = 0;
-      extensionLength = 0;
-      inExtension = false;
-      continue;
-    }
-    size_t bytes = 1;
-    if (c == '.') {
-      if (inExtension) return false;
-      inExtension = true;
-      continue;
-    }
-    if (static_cast<unsigned char>(c) <= ' ' || IsForbiddenInShortName(c)) {
-      return false;
-    }
-    if (IsDBCSLeadByte(static_cast<BYTE>(c)) && at[1] != '\0') {
-      bytes = 2;
-      ++at;
-    }
-    size_t& length = inExtension ? extensionLength : baseLength;
-    length += bytes;
-    if (length > (inExtension ? 3u : 8u)) return false;
-  }
-}
-
-// The form of `path` that the Windows 9x boot-time processor reads: a file
-// that exists is named by its short form; a file that does not exist yet
-// (the target of a rename) gets the short form of its directory and keeps
-// its own name. False when neither gives, nor `path` itself is, a name the
-// processor reads: an entry it ignores would be no schedule at all.
-bool BootTimeName(const char* path, PathBuffer& name) {
-  DWORD length = GetShortPathNameA(path, name, MAX_PATH);
-  if (length > 0 && length < MAX_PATH && IsBootTimeReadable(name)) {
-    return true;
-  }
-  size_t nameOffset = FileNameOffset(path);
-  // The directory without its closing separator; a root ("C:\") is short
-  // already.
-  size_t directoryLength = nameOffset > 0 ? nameOffset - 1 : 0;
-  PathBuffer directory;
-  if (directoryLength > 0 && path[directoryLength - 1] != ':' &&
-      directoryLength < MAX_PATH) {
-    memcpy(directory, path, directoryLength);
-    directory[directoryLength] = '\0';
-    PathBuffer shortDirectory;
-    length = GetShortPathNameA(directory, shortDirectory, MAX_PATH);
-    if (length > 0 && length < MAX_PATH &&
-        JoinPath(shortDirectory, path + nameOffset, name) &&
-        IsBootTimeReadable(name)) {
-      return true;
-    }
-  }
-  return CopyText(path, name) && IsBootTimeReadable(name);
 }
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
@@ -203,14 +111,39 @@ ScheduleFileState ReadScheduleFileState(const char* scheduleFile) {
              : ScheduleFileWithoutEntries;
 }
 
+// Some file systems report a failure without an error code; whether the
+// operation happened is then read off the disk rather than assumed.
+bool PathExists(const char* path) {
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA(path, &found);
+  if (search == INVALID_HANDLE_VALUE) return false;
+  FindClose(search);
+  return true;
+}
+
+// Whether the deletion of `from` (`to` NULL) or its rename to `to` already
+// waits for the restart: recorded once more, a deletion could come after the
+// rename that puts a file back in its place. `section` is the 9x line's
+// [rename] section as read, or NULL to read the schedule of `line`.
+bool AlreadyWaits(WindowsLine line, const char* section, const char* from,
+                  const char* to) {
+  const char* path = to == NULL ? from : to;
+  const char* source = to == NULL ? NULL : from;
+  bool present = to == NULL || PathExists(to);
+  ScheduledFate fate = FollowSchedule(line, path, source, present, section);
+  return to == NULL ? fate.Named && !fate.Present : fate.FromSource;
+}
+
 // Adds the line key=value at the end of the [rename] section of wininit.ini.
 // Windows 9x carries out every line of that section, duplicates included,
 // so a section with entries is rewritten whole with the new line appended
 // rather than written with WritePrivateProfileStringA, which would replace
 // an earlier entry with the same key. Nothing is written when the section
 // cannot be read whole or the line does not fit: losing the entries already
-// there would be worse.
-bool AppendScheduleEntry(const char* key, const char* value) {
+// there would be worse; nor when the operation of `from` and `to` already
+// waits there, which counts as written.
+bool AppendScheduleEntry(const char* key, const char* value, const char* from,
+                         const char* to) {
   PathBuffer scheduleFile;
   if (!ScheduleFilePath(scheduleFile)) return false;
 
@@ -239,6 +172,9 @@ bool AppendScheduleEntry(const char* key, const char* value) {
   }
   // A section that fills the buffer comes back cut, with size - 2.
   if (used >= kSectionBufferSize - 2) return false;
+  if (AlreadyWaits(WindowsLine::Win9x, g_sectionBuffer, from, to)) {
+    return true;
+  }
 
   size_t keyLength = strlen(key);
   size_t valueLength = strlen(value);
@@ -253,30 +189,6 @@ bool AppendScheduleEntry(const char* key, const char* value) {
   line[keyLength + 1 + valueLength + 1] = '\0';
   return WritePrivateProfileSectionA(kScheduleSection, g_sectionBuffer,
                                      scheduleFile) != FALSE;
-}
-
-// Records the operation for the next system start. The line is told by what
-// the system does, not by the version it reports (a compatibility mode makes
-// NT report the 9x line): the NT line keeps a boot-time move list, whose
-// registration is all it reads; the 9x line's MoveFileExA is a stub that
-// answers ERROR_CALL_NOT_IMPLEMENTED, and its schedule is wininit.ini.
-RemovalResult ScheduleAtBoot(const char* from, const char* to) {
-  if (MoveFileExA(from, to, MOVEFILE_DELAY_UNTIL_REBOOT)) {
-    return RemovalResult::Deferred;
-  }
-  if (GetLastError() != ERROR_CALL_NOT_IMPLEMENTED) {
-    return RemovalResult::Failed;
-  }
-  PathBuffer bootFrom;
-  if (!BootTimeName(from, bootFrom)) return RemovalResult::Failed;
-  bool written;
-  if (to == NULL) {
-    written = AppendScheduleEntry(kDeletionKey, bootFrom);
-  } else {
-    PathBuffer bootTo;
-    written = BootTimeName(to, bootTo) && AppendScheduleEntry(bootTo, bootFrom);
-  }
-  return written ? RemovalResult::Deferred : RemovalResult::Failed;
 }
 
 // Windows refuses to delete a read-only file (ERROR_ACCESS_DENIED), and the
@@ -294,16 +206,6 @@ void ClearReadOnly(const char* path) {
                      attributes == 0 ? FILE_ATTRIBUTE_NORMAL : attributes);
 }
 
-// Some file systems report a failure without an error code; whether the
-// operation happened is then read off the disk rather than assumed.
-bool PathExists(const char* path) {
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA(path, &found);
-  if (search == INVALID_HANDLE_VALUE) return false;
-  FindClose(search);
-  return true;
-}
-
 // Renames now or fails; `error` is the code of a failure that carries one,
 // ERROR_SUCCESS otherwise.
 RemovalResult MoveNow(const char* from, const char* to, DWORD& error) {
@@ -316,16 +218,29 @@ RemovalResult MoveNow(const char* from, const char* to, DWORD& error) {
 
 }  // namespace
 
-bool QueryPlatformId(DWORD& platformId) {
-  OSVERSIONINFOA version;
-  memset(&version, 0, sizeof(version));
-  version.dwOSVersionInfoSize = sizeof(version);
-  if (!GetVersionExA(&version)) {
-    version.dwOSVersionInfoSize = sizeof(version);
-    if (!GetVersionExA(&version)) return false;
+// The line is told by what the system is (RunningLine), not by the version it
+// reports: a compatibility mode makes NT report the 9x line. The NT line
+// keeps a boot-time move list, whose registration is all it reads; the 9x
+// line's MoveFileExA is a stub, and its schedule is wininit.ini.
+RemovalResult ScheduleAtBoot(const char* from, const char* to) {
+  WindowsLine line = RunningLine();
+  if (line != WindowsLine::Win9x) {
+    if (AlreadyWaits(line, NULL, from, to)) return RemovalResult::Deferred;
+    return MoveFileExA(from, to, MOVEFILE_DELAY_UNTIL_REBOOT)
+               ? RemovalResult::Deferred
+               : RemovalResult::Failed;
   }
-  platformId = version.dwPlatformId;
-  return true;
+  PathBuffer bootFrom;
+  if (!BootTimeName(from, bootFrom)) return RemovalResult::Failed;
+  bool written;
+  if (to == NULL) {
+    written = AppendScheduleEntry(kDeletionKey, bootFrom, from, to);
+  } else {
+    PathBuffer bootTo;
+    written = BootTimeName(to, bootTo) &&
+              AppendScheduleEntry(bootTo, bootFrom, from, to);
+  }
+  return written ? RemovalResult::Deferred : RemovalResult::Failed;
 }
 
 RemovalResult DeleteOrDefer(const char* path) {

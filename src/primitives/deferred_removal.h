@@ -5,6 +5,7 @@
 #ifndef WORMSWEEP_PRIMITIVES_DEFERRED_REMOVAL_H_
 #define WORMSWEEP_PRIMITIVES_DEFERRED_REMOVAL_H_
 
+#include "platform/system_functions.h"
 #include "platform/windows_api.h"
 
 enum class RemovalResult {
@@ -13,15 +14,16 @@ enum class RemovalResult {
   Failed = 2,    // failed; nothing scheduled
 };
 
-// The platform identifier from GetVersionExA (VER_PLATFORM_WIN32_NT is the
-// NT line), asked twice before giving up. False when both attempts fail.
-bool QueryPlatformId(DWORD& platformId);
-
 // A read-only file loses that attribute first (the worm's files only come
 // here), and stays without it while its deletion waits for the restart.
 RemovalResult DeleteOrDefer(const char* path);
 RemovalResult RenameOrDefer(const char* from, const char* to);
 // The rename now, never scheduled: Done or Failed.
 RemovalResult RenameNow(const char* from, const char* to);
+// The deletion (`to` NULL) or rename recorded for the next system start,
+// never carried out now: Deferred, also when it already waits, or Failed. On
+// the 9x line a name that the boot-time processor could not read is not
+// recorded.
+RemovalResult ScheduleAtBoot(const char* from, const char* to);
 
 #endif  // WORMSWEEP_PRIMITIVES_DEFERRED_REMOVAL_H_

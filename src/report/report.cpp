@@ -16,6 +16,11 @@ void ReportCannotRestore(const char* program, const char* original) {
   ConsolePrintPaths(kCannotRestoreFormat, program, original);
 }
 
+void ReportCannotRestoreAfterRestart(const char* program,
+                                     const char* original) {
+  ConsolePrintPaths(kCannotRestoreAfterRestartFormat, program, original);
+}
+
 void ReportCommandNotRestored(const char* program, RunState& run) {
   ConsolePrintPaths(kCommandNotRestoredFormat, program, NULL);
   run.CommandNotRestoredReported = true;
@@ -38,6 +43,10 @@ void TryDeleteFile(const char* path, RunState& run) {
   RemovalResult result = DeleteOrDefer(path);
   ReportRemoval(path, result, run);
   FindClose(search);
+}
+
+void ReportNothingFound(bool removalWaits) {
+  ConsolePrint("%s", removalWaits ? kRestartAdvice : kNothingToClean);
 }
 
 void SectionOutcome(RunState& run, bool offersRestart) {

@@ -38,6 +38,14 @@ const char kCannotRestoreFormat[] =
     "This program can not restore %s file. \n"
     "You can try to copy %s file to its place manually.\n\n";
 
+// ---- A system program that can be put back only after the restart ----
+// A printf format: the first %s is the program's full path, the second that
+// of the saved original to copy into its place once its deletion, which
+// waits for the restart, has been carried out.
+const char kCannotRestoreAfterRestartFormat[] =
+    "This program can not restore %s file now. \n"
+    "After the restart you can try to copy %s file to its place manually.\n\n";
+
 // ---- An open command that could not be put back ----
 // A printf format: %s is the full path of the worm's program that the
 // command still starts.

@@ -78,7 +78,7 @@ bool MayCleanThisComputer() {
   HANDLE processToken = NULL;
   if (!token.OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY,
                               &processToken)) {
-    return GetLastError() == ERROR_CALL_NOT_IMPLEMENTED;
+    return RunningLine() == WindowsLine::Win9x;
   }
   DWORD length = 0;
   bool read =

@@ -13,7 +13,7 @@
 // True when the process token holds the built-in Administrators group
 // (S-1-5-32-544) enabled, as an elevated administrator and LocalSystem do,
 // and where the system has no access tokens (the 9x line, told by its
-// missing or unimplemented token calls, whatever version it reports). False
+// missing token calls or by RunningLine, whatever version it reports). False
 // when the group is missing, there for deny only (an administrator's program
 // that UAC has not elevated), or the token cannot be read. Changes nothing.
 bool MayCleanThisComputer();

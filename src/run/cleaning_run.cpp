@@ -1,7 +1,11 @@
 #include "run/cleaning_run.h"
 
 #include "cleaners/cleaners.h"
+#include "cleaners/worm_files.h"
 #include "platform/console.h"
+#include "platform/system_functions.h"
+#include "primitives/boot_schedule.h"
+#include "report/report.h"
 #include "report/run_state.h"
 #include "report/texts.h"
 #include "run/administrator_check.h"
@@ -24,7 +28,11 @@ int CleaningRun() {
       if (!clean(run)) return kRunStopped;
     }
     CheckOpenCommand(run);
-    if (run.NothingToClean) ConsolePrint("%s", kNothingToClean);
+    // No marker, but a worm's file whose deletion an earlier run (or another
+    // program) scheduled may still run until the restart.
+    if (run.NothingToClean) {
+      ReportNothingFound(ScheduledDeletionWaits(RunningLine(), IsWormFileName));
+    }
   } else {
     ConsolePrint("%s", kNeedsAdministrator);
     status = kNoAdministratorRights;

@@ -257,7 +257,11 @@ TEST_P(SircamCleanerTest, Rundll32InUseIsReplacedAtTheNextStart) {
   EXPECT_FALSE(sim::FileExists(scene::kSavedRundll32));
 }
 
-TEST_P(SircamCleanerTest, OnlyADeferredRenameAsksForARestart) {
+// Only half of the restore recorded: the deletion of the worm's rundll32.exe
+// waits, the rename could not be done. The restart is still advised, and the
+// user is told to copy the original only after it: a copy made before would
+// go with the waiting deletion.
+TEST_P(SircamCleanerTest, AWaitingDeletionAsksForARestart) {
   sim::SetStringValue(HKEY_LOCAL_MACHINE, kMarkerKey, "", "");
   scene::PlantSircamRundll32();
   sim::FailCall("DeleteFileA", ERROR_SHARING_VIOLATION, 1);
@@ -265,11 +269,12 @@ TEST_P(SircamCleanerTest, OnlyADeferredRenameAsksForARestart) {
 
   EXPECT_TRUE(CleanSircam(run_));
 
-  EXPECT_FALSE(run_.RestartNeeded);
-  // The deferred deletion leaves no rundll32.exe after the restart.
-  EXPECT_EQ(scene::CannotRestoreText(scene::kRundll32, scene::kSavedRundll32) +
-                Report(false),
+  EXPECT_TRUE(run_.RestartNeeded);
+  EXPECT_EQ(scene::CannotRestoreAfterRestartText(scene::kRundll32,
+                                                 scene::kSavedRundll32) +
+                Report(true),
             sim::ConsoleOutput());
+  EXPECT_EQ(0, sim::CallCount("CopyFileA"));
 }
 
 // With the reported directory elsewhere, a file found at the usual place of

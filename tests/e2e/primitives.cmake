@@ -5,6 +5,8 @@
 
 add_executable(removal_probe
   ${CMAKE_CURRENT_LIST_DIR}/removal_probe.cpp
+  ${CMAKE_SOURCE_DIR}/src/platform/system_functions.cpp
+  ${CMAKE_SOURCE_DIR}/src/primitives/boot_schedule.cpp
   ${CMAKE_SOURCE_DIR}/src/primitives/deferred_removal.cpp
   ${CMAKE_SOURCE_DIR}/src/primitives/path_building.cpp)
 target_include_directories(removal_probe PRIVATE ${CMAKE_SOURCE_DIR}/src

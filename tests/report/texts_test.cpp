@@ -40,6 +40,10 @@ TEST(TextsTest, EveryTextKeepsItsWording) {
       {"kCannotRestoreFormat", kCannotRestoreFormat,
        "This program can not restore %s file. \n"
        "You can try to copy %s file to its place manually.\n\n"},
+      {"kCannotRestoreAfterRestartFormat", kCannotRestoreAfterRestartFormat,
+       "This program can not restore %s file now. \n"
+       "After the restart you can try to copy %s file to its place "
+       "manually.\n\n"},
       {"kCommandNotRestoredFormat", kCommandNotRestoredFormat,
        "This program can not restore the command that starts programs,\n"
        "so it left %s file in place.\n"
@@ -83,17 +87,20 @@ TEST(TextsTest, FormatsNamingOneFileTakeOnlyThePath) {
   }
 }
 
-// The cannot-restore text takes two paths, the program's first, and nothing
+// The cannot-restore texts take two paths, the program's first, and nothing
 // else that printf would read.
 TEST(TextsTest, CannotRestoreFormatTakesTwoPaths) {
-  std::string format = kCannotRestoreFormat;
-  size_t program = format.find("%s");
-  ASSERT_NE(std::string::npos, program);
-  EXPECT_EQ(program, format.find('%'));
-  size_t original = format.find("%s", program + 2);
-  ASSERT_NE(std::string::npos, original);
-  EXPECT_EQ(original, format.find('%', program + 2));
-  EXPECT_EQ(std::string::npos, format.find('%', original + 2));
+  for (std::string format :
+       {kCannotRestoreFormat, kCannotRestoreAfterRestartFormat}) {
+    SCOPED_TRACE(format);
+    size_t program = format.find("%s");
+    ASSERT_NE(std::string::npos, program);
+    EXPECT_EQ(program, format.find('%'));
+    size_t original = format.find("%s", program + 2);
+    ASSERT_NE(std::string::npos, original);
+    EXPECT_EQ(original, format.find('%', program + 2));
+    EXPECT_EQ(std::string::npos, format.find('%', original + 2));
+  }
 }
 
 TEST(TextsTest, DownloadAdviceAndOwnershipLineKeepTheirForm) {

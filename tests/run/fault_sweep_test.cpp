@@ -205,6 +205,9 @@ string RunWithFaults(sim::Line line, const vector<Fault>& faults,
         "wininit.ini lost lines: " + sim::FileContents(machine.wininitPath) +
         "\n";
   }
+  if (!KeepsInOrder(MoveListLines(), machine.moveListBefore)) {
+    problems += "the move list lost other programs' operations\n";
+  }
   string foreign = ForeignOutput(machine, sim::ConsoleOutput());
   if (!foreign.empty() && !reportCut) problems += "printed: " + foreign + "\n";
   problems += DamageBeyondTheWorms(machine);
@@ -218,9 +221,7 @@ string RunWithFaults(sim::Line line, const vector<Fault>& faults,
   }
 
   // Unless the user was told which file to copy back.
-  bool toldToRestore =
-      sim::ConsoleOutput().find(scene::CannotRestoreText(
-          scene::kRundll32, scene::kSavedRundll32)) != string::npos;
+  bool toldToRestore = ToldToRestore(sim::ConsoleOutput());
   sim::Restart();
   if (!sim::FileExists(scene::kRundll32) && !toldToRestore && !reportCut) {
     problems += "no rundll32.exe after the restart\n";

@@ -136,7 +136,7 @@ TEST_P(SircamRunTest, StopsWithStatusThreeWithoutDirectoryOrVersion) {
     SCOPED_TRACE(failing);
     sim::Reset(line());
     InfectWithSircam(line());
-    sim::FailCall(failing, ERROR_INVALID_PARAMETER, 1);
+    sim::FailCall(failing, ERROR_INVALID_PARAMETER, 1, true);
     sim::FailCall("GetVersionExA", ERROR_ACCESS_DENIED, 1, true);
     sim::QueueInput(KeyRecord(true, VK_SPACE, ' '));
 

@@ -59,6 +59,10 @@ void SetSystemDirectory(const std::string& path);
 // full-width ASCII form (U+FF01 to U+FF5E), which is written as its ASCII
 // counterpart (best fit) and reported as no default character used.
 void SetCodePage(UINT codePage);
+// The OEM code page (CP_OEMCP in the two conversions), in which MS-DOS keeps
+// the names of files and the 9x line's boot-time processor reads wininit.ini:
+// 437 after Reset, or another such as 850 (Western Europe).
+void SetOemCodePage(UINT codePage);
 
 // Who runs the program on the NT line. The 9x line has neither accounts nor
 // access lists: there the account changes nothing, and its advapi32 exports
@@ -178,8 +182,18 @@ int OpenHandleCount();
 // holds; reading still gives its contents. Until Reset().
 void SetReportedFileSize(const std::string& path, uint64_t size);
 
-// NT's boot-time move list (PendingFileRenameOperations), in order:
-// {source, target}; the target is "" for a deletion.
+// Where the NT line keeps its boot-time move list: REG_MULTI_SZ values of
+// this key below HKEY_LOCAL_MACHINE, pairs of source and target, each name
+// after "\??\" (other programs may put a prefix such as "*1" before it),
+// the target empty for a deletion and led by '!' for a rename that replaces.
+// MoveFileExA appends to the first value; the restart carries out the first,
+// then the second, and removes both.
+extern const char kSessionManagerKey[];
+extern const char kMoveListValue[];
+extern const char kSecondMoveListValue[];
+// NT's boot-time move list as kept in both values, in order: {source,
+// target}, the names without their prefixes; the target is "" for a
+// deletion.
 std::vector<std::pair<std::string, std::string>> BootTimeMoves();
 
 // A system restart: every handle is closed (all programs end), then the
@@ -188,9 +202,10 @@ std::vector<std::pair<std::string, std::string>> BootTimeMoves();
 // target exists); wininit.ini is ignored. 9x: section [rename] of
 // <Windows directory>\wininit.ini, line by line in file order, duplicates
 // included ("NUL=path" deletes, "target=source" renames replacing an
-// existing target); an entry with a name that is not in 8.3 form is ignored,
-// as the real-mode processor cannot see long names; afterwards the file is
-// renamed to wininit.bak. The move list is cleared either way.
+// existing target), its names read as bytes of the OEM code page; an entry
+// with a name that is not in 8.3 form is ignored, as the real-mode processor
+// cannot see long names; afterwards the file is renamed to wininit.bak. The
+// move list is removed either way.
 void Restart();
 
 // ---- Console ----

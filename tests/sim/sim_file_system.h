@@ -61,19 +61,12 @@ struct OpenFile {
   uint64_t position;
 };
 
-struct BootMove {
-  std::string source;
-  std::string target;  // empty: deletion
-  DWORD flags;
-};
-
 struct FileState {
   std::map<char, std::shared_ptr<Node>> drives;
   std::map<uintptr_t, OpenFile> files;
   std::set<uintptr_t> searches;
   std::set<uintptr_t> consoles;
   uintptr_t nextHandle = kFirstFileHandle;
-  std::vector<BootMove> bootMoves;
   // Set by ShortenNextWrite: the next write stops after this many bytes.
   bool shortenNextWrite = false;
   DWORD nextWriteLimit = 0;

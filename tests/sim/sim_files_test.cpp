@@ -149,6 +149,65 @@ TEST(SimRestart, Win9xIgnoresMoveListAndLongNamedRenames) {
   EXPECT_TRUE(sim::FileExists("C:\\WINDOWS\\wininit.bak"));
 }
 
+// The move list is the registry's: what MoveFileExA appends comes after
+// another program's entries, both values are carried out, the first first,
+// whatever prefix stands before "\??\", and both are gone afterwards.
+TEST(SimRestart, NtMoveListIsKeptInTheRegistry) {
+  sim::Reset(sim::Line::Nt);
+  sim::PutFile("C:\\a.exe", "a");
+  sim::PutFile("C:\\b.exe", "b");
+  sim::PutFile("C:\\c.exe", "c");
+  const std::string nul(1, '\0');
+  const std::string first = "*1\\??\\C:\\a.exe" + nul + nul + nul;
+  sim::SetRawValue(HKEY_LOCAL_MACHINE, sim::kSessionManagerKey,
+                   sim::kMoveListValue, REG_MULTI_SZ, first);
+  sim::SetRawValue(HKEY_LOCAL_MACHINE, sim::kSessionManagerKey,
+                   sim::kSecondMoveListValue, REG_MULTI_SZ,
+                   "\\??\\C:\\c.exe" + nul + "!\\??\\C:\\b.exe" + nul + nul);
+  ASSERT_TRUE(
+      MoveFileExA("C:\\b.exe", "C:\\a.exe", MOVEFILE_DELAY_UNTIL_REBOOT));
+
+  EXPECT_EQ("*1\\??\\C:\\a.exe" + nul + nul + "\\??\\C:\\b.exe" + nul +
+                "\\??\\C:\\a.exe" + nul + nul,
+            sim::ValueData(HKEY_LOCAL_MACHINE, sim::kSessionManagerKey,
+                           sim::kMoveListValue));
+  EXPECT_EQ(Moves({{"C:\\a.exe", ""},
+                   {"C:\\b.exe", "C:\\a.exe"},
+                   {"C:\\c.exe", "C:\\b.exe"}}),
+            sim::BootTimeMoves());
+
+  sim::Restart();
+
+  EXPECT_EQ("b", sim::FileContents("C:\\a.exe"));
+  EXPECT_EQ("c", sim::FileContents("C:\\b.exe"));
+  EXPECT_FALSE(sim::FileExists("C:\\c.exe"));
+  EXPECT_FALSE(sim::ValueExists(HKEY_LOCAL_MACHINE, sim::kSessionManagerKey,
+                                sim::kMoveListValue));
+  EXPECT_FALSE(sim::ValueExists(HKEY_LOCAL_MACHINE, sim::kSessionManagerKey,
+                                sim::kSecondMoveListValue));
+}
+
+// WININIT reads its names as bytes of the OEM code page: the ANSI bytes of
+// an accented name name no file.
+TEST(SimRestart, Win9xReadsWininitNamesInTheOemCodePage) {
+  for (UINT oem : {437u, 850u}) {
+    SCOPED_TRACE(oem);
+    sim::Reset(sim::Line::Win9x);
+    sim::SetOemCodePage(oem);
+    sim::PutFile("C:\\MEN\xDA\\A.EXE", "a");  // U with acute, ANSI 1252
+    sim::PutFile("C:\\MEN\xDA\\B.EXE", "b");
+    // 850 has the capital U with acute (0xE9); 437 has none.
+    sim::PutFile("C:\\WINDOWS\\wininit.ini",
+                 "[rename]\r\nNUL=C:\\MEN\xDA\\A.EXE\r\n"
+                 "NUL=C:\\MEN\xE9\\B.EXE\r\n");
+
+    sim::Restart();
+
+    EXPECT_TRUE(sim::FileExists("C:\\MEN\xDA\\A.EXE"));
+    EXPECT_EQ(oem == 437, sim::FileExists("C:\\MEN\xDA\\B.EXE"));
+  }
+}
+
 TEST(SimRestart, Win9xWithoutWininitChangesNothing) {
   sim::Reset(sim::Line::Win9x);
   sim::PutFile("C:\\autoexec.bat", "@echo off\r\n");

@@ -33,6 +33,13 @@ bool IsAdministrator();
 std::string WindowsDirectory();
 std::string SystemDirectory();
 
+// Converts a text in the OEM code page into the ANSI code page; false when
+// a character has no place in it.
+bool OemToAnsi(const std::string& oem, std::string* ansi);
+// Removes a value without going through the registry calls (no fault, no
+// count); nothing when it is not there.
+void RemoveValue(HKEY root, const std::string& path, const std::string& name);
+
 // Upper-cases ASCII letters only, as Windows' case-insensitive names do for
 // the characters this program deals with.
 std::string UpperAscii(const std::string& text);

@@ -154,13 +154,82 @@ bool IsShortFullPath(const std::string& path) {
   return true;
 }
 
+const char kNtNamePrefix[] = "\\??\\";
+
+struct BootMove {
+  std::string source;
+  std::string target;  // empty: deletion
+  bool replaces;
+};
+
+// The name in a move list entry: what follows "\??\", after whatever prefix
+// another program put before it; the entry itself when it has none.
+std::string EntryName(const std::string& entry, bool* replaces) {
+  size_t at = entry.find(kNtNamePrefix);
+  if (replaces != NULL) {
+    *replaces = entry.find('!') < (at == std::string::npos ? 0 : at);
+  }
+  return at == std::string::npos ? entry
+                                 : entry.substr(at + sizeof kNtNamePrefix - 1);
+}
+
+// The strings of a REG_MULTI_SZ value, the empty one of a deletion included;
+// the empty string that ends the list is not one of them.
+std::vector<std::string> MultiStrings(const std::string& data) {
+  std::vector<std::string> strings;
+  size_t start = 0;
+  while (start < data.size()) {
+    size_t end = data.find('\0', start);
+    if (end == std::string::npos) end = data.size();
+    strings.push_back(data.substr(start, end - start));
+    start = end + 1;
+  }
+  if (strings.size() % 2 == 1 && strings.back().empty()) strings.pop_back();
+  return strings;
+}
+
+std::vector<BootMove> MoveList() {
+  std::vector<BootMove> moves;
+  for (const char* value : {sim::kMoveListValue, sim::kSecondMoveListValue}) {
+    std::vector<std::string> strings = MultiStrings(
+        sim::ValueData(HKEY_LOCAL_MACHINE, sim::kSessionManagerKey, value));
+    for (size_t i = 0; i + 1 < strings.size(); i += 2) {
+      BootMove move;
+      move.source = EntryName(strings[i], NULL);
+      move.target = strings[i + 1].empty()
+                        ? std::string()
+                        : EntryName(strings[i + 1], &move.replaces);
+      if (strings[i + 1].empty()) move.replaces = false;
+      moves.push_back(move);
+    }
+  }
+  return moves;
+}
+
+void AppendToMoveList(LPCSTR existing, LPCSTR target, DWORD flags) {
+  std::string data = sim::ValueData(HKEY_LOCAL_MACHINE, sim::kSessionManagerKey,
+                                    sim::kMoveListValue);
+  std::vector<std::string> strings = MultiStrings(data);
+  strings.push_back(kNtNamePrefix + std::string(existing));
+  if (target == NULL) {
+    strings.push_back(std::string());
+  } else {
+    strings.push_back(((flags & MOVEFILE_REPLACE_EXISTING) != 0 ? "!" : "") +
+                      std::string(kNtNamePrefix) + target);
+  }
+  std::string joined;
+  for (const std::string& string : strings) joined += string + '\0';
+  joined += '\0';
+  sim::SetRawValue(HKEY_LOCAL_MACHINE, sim::kSessionManagerKey,
+                   sim::kMoveListValue, REG_MULTI_SZ, joined);
+}
+
 void CarryOutMoveList() {
-  for (const BootMove& move : g_files.bootMoves) {
+  for (const BootMove& move : MoveList()) {
     if (move.target.empty()) {
       RemoveFile(Locate(move.source.c_str()), false);
     } else {
-      Move(move.source.c_str(), move.target.c_str(),
-           (move.flags & MOVEFILE_REPLACE_EXISTING) != 0);
+      Move(move.source.c_str(), move.target.c_str(), move.replaces);
     }
   }
 }
@@ -177,9 +246,17 @@ void CarryOutWininit() {
     for (size_t i = header + 1; i < end; ++i) {
       size_t equals = lines[i].find('=');
       if (equals == std::string::npos || IsComment(lines[i])) continue;
-      std::string target = Trim(lines[i].substr(0, equals));
-      std::string source = Trim(lines[i].substr(equals + 1));
-      if (!IsShortFullPath(source)) continue;
+      // The processor reads the names as bytes of the OEM code page; the
+      // simulated files are named in the ANSI one.
+      std::string target;
+      std::string source;
+      if (!sim::internal::OemToAnsi(Trim(lines[i].substr(0, equals)),
+                                    &target) ||
+          !sim::internal::OemToAnsi(Trim(lines[i].substr(equals + 1)),
+                                    &source) ||
+          !IsShortFullPath(source)) {
+        continue;
+      }
       if (SameName(target, "NUL")) {
         RemoveFile(Locate(source.c_str()), false);
       } else if (IsShortFullPath(target)) {
@@ -202,9 +279,14 @@ void CarryOutWininit() {
 
 namespace sim {
 
+const char kSessionManagerKey[] =
+    "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+const char kMoveListValue[] = "PendingFileRenameOperations";
+const char kSecondMoveListValue[] = "PendingFileRenameOperations2";
+
 std::vector<std::pair<std::string, std::string>> BootTimeMoves() {
   std::vector<std::pair<std::string, std::string>> moves;
-  for (const BootMove& move : g_files.bootMoves) {
+  for (const BootMove& move : MoveList()) {
     moves.push_back(std::make_pair(move.source, move.target));
   }
   return moves;
@@ -223,7 +305,9 @@ void Restart() {
     CarryOutWininit();
   }
   g_files.restarting = false;
-  g_files.bootMoves.clear();
+  internal::RemoveValue(HKEY_LOCAL_MACHINE, kSessionManagerKey, kMoveListValue);
+  internal::RemoveValue(HKEY_LOCAL_MACHINE, kSessionManagerKey,
+                        kSecondMoveListValue);
 }
 
 }  // namespace sim
@@ -237,11 +321,7 @@ BOOL WINAPI MoveFileExA(LPCSTR existing, LPCSTR target, DWORD flags) {
     if (!sim::internal::IsAdministrator()) {
       return FailWith(ERROR_ACCESS_DENIED);
     }
-    BootMove move;
-    move.source = existing;
-    move.target = target == NULL ? std::string() : std::string(target);
-    move.flags = flags;
-    g_files.bootMoves.push_back(move);
+    AppendToMoveList(existing, target, flags);
     return TRUE;
   }
   DWORD error = AccountError(existing, target == NULL ? existing : target);

@@ -390,6 +390,18 @@ void ResetRegistry() {
       g_registry.currentUser;
 }
 
+void RemoveValue(HKEY root, const std::string& path, const std::string& name) {
+  std::shared_ptr<Key> key = ControlKey(root, path);
+  if (!key) return;
+  std::vector<Value>& values = key->values;
+  for (size_t i = 0; i < values.size(); ++i) {
+    if (UpperAscii(values[i].name) == UpperAscii(name)) {
+      values.erase(values.begin() + static_cast<std::ptrdiff_t>(i));
+      return;
+    }
+  }
+}
+
 }  // namespace internal
 
 const char kCurrentUserProfile[] = "S-1-5-21-0-0-0-1000";

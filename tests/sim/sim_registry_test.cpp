@@ -208,6 +208,11 @@ TEST_F(SimRegistry, TheDumpShowsEveryKeyValueTypeAndByte) {
       "\"\\x01\\x00\\x00\\x80\"\n"
       "HKEY_LOCAL_MACHINE\\Software\\Vendor : \"Path\" = REG_SZ "
       "\"C:\\x5Cx\\x00\"\n"
+      "HKEY_LOCAL_MACHINE\\SYSTEM\n"
+      "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\n"
+      "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\n"
+      "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Session "
+      "Manager\n"
       "HKEY_USERS\n"
       "HKEY_USERS\\.Default\n"
       "HKEY_USERS\\S-1-5-21-0-0-0-1000\n",

@@ -37,6 +37,7 @@ struct SystemState {
   std::string windowsDirectory;
   std::string systemDirectory;
   UINT codePage = 1252;
+  UINT oemCodePage = 437;
   sim::Account account = sim::Account::Administrator;
   DWORD lastError = 0;
   std::map<std::string, int> callCounts;
@@ -63,6 +64,7 @@ class Converter {
  public:
   Converter(UINT codePage, bool toWide) {
     if (codePage == CP_ACP) codePage = g_system.codePage;
+    if (codePage == CP_OEMCP) codePage = g_system.oemCodePage;
     std::string name =
         codePage == 65001 ? "UTF-8" : "CP" + std::to_string(codePage);
     descriptor_ = toWide ? iconv_open("UTF-16LE", name.c_str())
@@ -170,6 +172,17 @@ void ResetFaults() {
   g_system.callLog.clear();
 }
 
+bool OemToAnsi(const std::string& oem, std::string* ansi) {
+  std::string wide;
+  std::string bytes;
+  if (!Converter(CP_OEMCP, true).Convert(oem, wide) ||
+      !Converter(CP_ACP, false).Convert(wide, bytes)) {
+    return false;
+  }
+  *ansi = bytes;
+  return true;
+}
+
 }  // namespace internal
 
 void Reset(Line line) {
@@ -180,10 +193,12 @@ void Reset(Line line) {
   internal::ResetSession();
   SetLine(line);
   g_system.codePage = 1252;
+  g_system.oemCodePage = 437;
   g_system.account = Account::Administrator;
   g_system.lastError = 0;
   AddDrive('C');
   if (line == Line::Nt) {
+    CreateKey(HKEY_LOCAL_MACHINE, kSessionManagerKey);
     SetWindowsDirectory("C:\\WINNT");
     SetSystemDirectory("C:\\WINNT\\system32");
   } else {
@@ -219,6 +234,8 @@ void SetSystemDirectory(const std::string& path) {
 }
 
 void SetCodePage(UINT codePage) { g_system.codePage = codePage; }
+
+void SetOemCodePage(UINT codePage) { g_system.oemCodePage = codePage; }
 
 void SetAccount(Account account) { g_system.account = account; }
 

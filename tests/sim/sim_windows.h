@@ -48,6 +48,7 @@ typedef HKEY* PHKEY;
 
 // Error codes.
 #define ERROR_SUCCESS 0L
+#define ERROR_INVALID_FUNCTION 1L
 #define ERROR_FILE_NOT_FOUND 2L
 #define ERROR_PATH_NOT_FOUND 3L
 #define ERROR_ACCESS_DENIED 5L
@@ -243,6 +244,7 @@ BOOL WINAPI IsDBCSLeadByte(BYTE testChar);
 
 // Text in code pages.
 #define CP_ACP 0
+#define CP_OEMCP 1
 int WINAPI MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR multiByte,
                                int multiByteLength, LPWSTR wide,
                                int wideLength);

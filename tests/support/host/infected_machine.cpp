@@ -31,6 +31,15 @@ const char kOtherProgramsWininit[] =
     "NUL=C:\\TEMP\\SETUP1.TMP\r\n"
     "C:\\APPS\\TOOL.EXE=C:\\APPS\\TOOL.NEW\r\n";
 
+// Another program's deletion waiting in the NT line's move list, in the form
+// Windows gives it, after the empty string that ends the list.
+const char kOtherProgramsMoveList[] = "\\??\\C:\\TEMP\\SETUP1.TMP\0\0\0";
+// The move list as the registry dump shows it: the schedule, which the run
+// adds to, checked on its own.
+const char kMoveListDumpLine[] =
+    "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Session "
+    "Manager : \"PendingFileRenameOperations\"";
+
 // BleBla.b's own file type, and the one extension it takes over that has
 // no standard type to go back to: the run deletes its key.
 const char kBleBlaType[] = "rnjfile";
@@ -92,6 +101,7 @@ std::vector<string> WormValues() {
 const char* const kTextsNamingFiles[] = {
     kCannotDeleteFormat,
     kCannotRestoreFormat,
+    kCannotRestoreAfterRestartFormat,
     kCommandNotRestoredFormat,
 };
 
@@ -131,6 +141,7 @@ std::vector<string> UpperAll(const std::vector<string>& texts) {
 }
 
 bool IsWormRegistryLine(const string& line) {
+  if (StartsWith(line, kMoveListDumpLine)) return true;
   static const std::vector<string> keys = UpperAll(WormKeys());
   static const std::vector<string> prefixes = UpperAll(WormValues());
   string upperLine = Upper(line);
@@ -205,6 +216,14 @@ std::vector<string> TextLines(const string& text) {
   for (string line; std::getline(stream, line);) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     lines.push_back(line);
+  }
+  return lines;
+}
+
+std::vector<string> MoveListLines() {
+  std::vector<string> lines;
+  for (const auto& move : sim::BootTimeMoves()) {
+    lines.push_back(move.first + "|" + move.second);
   }
   return lines;
 }
@@ -287,6 +306,13 @@ InfectedMachine InfectWithEverything(sim::Line line) {
   machine.wininitPath = windows + "\\wininit.ini";
   machine.wininitBefore = kOtherProgramsWininit;
   sim::PutFile(machine.wininitPath, machine.wininitBefore);
+  if (line == sim::Line::Nt) {
+    sim::SetRawValue(
+        HKEY_LOCAL_MACHINE, sim::kSessionManagerKey, sim::kMoveListValue,
+        REG_MULTI_SZ,
+        string(kOtherProgramsMoveList, sizeof kOtherProgramsMoveList - 1));
+  }
+  machine.moveListBefore = MoveListLines();
 
   machine.runningWorm = scene::HoldRunning(scene::kSircamRecycledCopy);
   machine.registryBefore = sim::RegistryDump();
@@ -317,6 +343,13 @@ string ForeignOutput(const InfectedMachine& machine, const string& output) {
     if (!matched) return output.substr(at);
   }
   return "";
+}
+
+bool ToldToRestore(const string& output) {
+  return output.find(scene::CannotRestoreText(
+             scene::kRundll32, scene::kSavedRundll32)) != string::npos ||
+         output.find(scene::CannotRestoreAfterRestartText(
+             scene::kRundll32, scene::kSavedRundll32)) != string::npos;
 }
 
 string BrokenPromises(const InfectedMachine& machine, const string& output,
@@ -353,9 +386,7 @@ string BrokenPromises(const InfectedMachine& machine, const string& output,
       !NamesTheProgramLeft(output, command)) {
     broken += "the open command is still " + command + "\n";
   }
-  if (output.find(kSircamResult) != string::npos &&
-      output.find(scene::CannotRestoreText(
-          scene::kRundll32, scene::kSavedRundll32)) == string::npos &&
+  if (output.find(kSircamResult) != string::npos && !ToldToRestore(output) &&
       (!sim::FileExists(scene::kRundll32) ||
        sim::FileContents(scene::kRundll32) != scene::kSystemRundll32Body)) {
     broken += "rundll32.exe is not the system's program\n";

@@ -16,6 +16,9 @@ struct InfectedMachine {
   std::string autoexecCleaned;
   std::string wininitPath;
   std::string wininitBefore;
+  // Other programs' operations in the NT line's move list, as
+  // sim::BootTimeMoves() gives them, "source|target" each.
+  std::vector<std::string> moveListBefore;
   // The files the worms own (some only named by them): the program may
   // delete them, or (for rundll32.exe and run32.exe) put the one in place of
   // the other, and may name them in its texts.
@@ -68,5 +71,10 @@ std::string BrokenPromises(const InfectedMachine& machine,
 
 // The lines of a text file, without their line ends.
 std::vector<std::string> TextLines(const std::string& text);
+// Whether `output` tells the user which file to copy in place of
+// rundll32.exe, now or after the restart.
+bool ToldToRestore(const std::string& output);
+// sim::BootTimeMoves(), "source|target" each.
+std::vector<std::string> MoveListLines();
 
 #endif  // WORMSWEEP_TESTS_SUPPORT_HOST_INFECTED_MACHINE_H_

@@ -59,6 +59,14 @@ std::string CannotRestoreText(const std::string& program,
   return text.replace(text.find("%s", first + program.size()), 2, original);
 }
 
+std::string CannotRestoreAfterRestartText(const std::string& program,
+                                          const std::string& original) {
+  std::string text = kCannotRestoreAfterRestartFormat;
+  size_t first = text.find("%s");
+  text.replace(first, 2, program);
+  return text.replace(text.find("%s", first + program.size()), 2, original);
+}
+
 std::string CommandNotRestoredText(const std::string& program) {
   std::string text = kCommandNotRestoredFormat;
   return text.replace(text.find("%s"), 2, program);

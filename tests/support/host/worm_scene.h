@@ -53,6 +53,10 @@ std::string CommandNotRestoredText(const std::string& program);
 // The cannot-restore text naming the system program and its saved original.
 std::string CannotRestoreText(const std::string& program,
                               const std::string& original);
+// The text that tells to copy the original into the system program's place
+// after the restart.
+std::string CannotRestoreAfterRestartText(const std::string& program,
+                                          const std::string& original);
 // The executable open command's text, up to its first NUL.
 std::string OpenCommand();
 void SetOpenCommand(const std::string& command);
