@@ -46,6 +46,21 @@ const char kCommandNotRestoredFormat[] =
     "so it left %s file in place.\n"
     "Run this program again, then delete this file manually.\n\n";
 
+// ---- Users who are not logged on ----
+// A printf format: %s is the folder of a user's profile whose registry could
+// not be loaded (its file missing, damaged, in use or not readable), so that
+// the worms' traces there were not looked for.
+const char kProfileNotReachedFormat[] =
+    "This program can not open the registry of the user whose profile is %s "
+    "folder. \n"
+    "Run this program again while that user is logged on.\n\n";
+// A printf format: %s is the folder of a user's profile whose registry stays
+// loaded: at a logon before the restart that user would get a temporary
+// profile.
+const char kProfileLeftLoadedFormat[] =
+    "This program can not close the registry of the user whose profile is %s "
+    "folder. \n"
+    "Restart your PC before that user logs on.\n\n";
 // ---- The cleaners' results ----
 const char kBleBlaResult[] =
     "Your registry was cleaned from links to I-Worm.BleBla.b virus \n"

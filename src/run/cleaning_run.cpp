@@ -6,6 +6,7 @@
 #include "report/texts.h"
 #include "run/administrator_check.h"
 #include "run/open_command_check.h"
+#include "run/user_profiles.h"
 
 namespace {
 
@@ -20,9 +21,14 @@ int CleaningRun() {
   ConsolePrint("%s%s\n", kBanner, kOwnershipLine);
   int status = kCompleteRun;
   if (MayCleanThisComputer()) {
+    LoadUserProfiles();
     for (Cleaner* clean : kCleaners) {
-      if (!clean(run)) return kRunStopped;
+      if (!clean(run)) {
+        UnloadUserProfiles();
+        return kRunStopped;
+      }
     }
+    UnloadUserProfiles();
     CheckOpenCommand();
     if (run.NothingToClean) ConsolePrint("%s", kNothingToClean);
   } else {

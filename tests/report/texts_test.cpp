@@ -44,6 +44,14 @@ TEST(TextsTest, EveryTextKeepsItsWording) {
        "This program can not restore the command that starts programs,\n"
        "so it left %s file in place.\n"
        "Run this program again, then delete this file manually.\n\n"},
+      {"kProfileNotReachedFormat", kProfileNotReachedFormat,
+       "This program can not open the registry of the user whose profile is "
+       "%s folder. \n"
+       "Run this program again while that user is logged on.\n\n"},
+      {"kProfileLeftLoadedFormat", kProfileLeftLoadedFormat,
+       "This program can not close the registry of the user whose profile is "
+       "%s folder. \n"
+       "Restart your PC before that user logs on.\n\n"},
       {"kBleBlaResult", kBleBlaResult,
        "Your registry was cleaned from links to I-Worm.BleBla.b virus \n"
        "but we recommend to use Tarnwell Anti-Virus to scan your hard "
@@ -73,7 +81,9 @@ TEST(TextsTest, EveryTextKeepsItsWording) {
 // The cannot-delete and command-not-restored texts are formats: one %s for
 // the path and nothing else that printf would read.
 TEST(TextsTest, FormatsNamingOneFileTakeOnlyThePath) {
-  for (const char* text : {kCannotDeleteFormat, kCommandNotRestoredFormat}) {
+  for (const char* text :
+       {kCannotDeleteFormat, kCommandNotRestoredFormat,
+        kProfileNotReachedFormat, kProfileLeftLoadedFormat}) {
     std::string format = text;
     size_t path = format.find("%s");
     ASSERT_NE(std::string::npos, path) << format;

@@ -78,6 +78,13 @@ const FaultRow kFaultTable[] = {
     {"GetTokenInformation", ERROR_NOT_ENOUGH_MEMORY},
     {"GetProcessWindowStation", ERROR_ACCESS_DENIED},
     {"GetUserObjectInformationA", ERROR_ACCESS_DENIED},
+    {"LookupPrivilegeValueA", ERROR_NOT_ENOUGH_MEMORY},
+    {"AdjustTokenPrivileges", ERROR_ACCESS_DENIED},
+    {"RegLoadKeyA", ERROR_SHARING_VIOLATION},
+    {"RegUnLoadKeyA", ERROR_ACCESS_DENIED},
+    {"ExpandEnvironmentStringsA", ERROR_NOT_ENOUGH_MEMORY},
+    // Cannot fail; armed, it is only counted.
+    {"Sleep", ERROR_SUCCESS},
 };
 
 // A call that fails does not release what it was given: Windows does not

@@ -90,9 +90,9 @@ std::vector<string> WormValues() {
 
 // Texts with a file's path in place of each %s.
 const char* const kTextsNamingFiles[] = {
-    kCannotDeleteFormat,
-    kCannotRestoreFormat,
-    kCommandNotRestoredFormat,
+    kCannotDeleteFormat,       kCannotRestoreFormat,
+    kCommandNotRestoredFormat, kProfileNotReachedFormat,
+    kProfileLeftLoadedFormat,
 };
 
 string Upper(const string& text) {
