@@ -178,6 +178,13 @@ string RunWithFaults(sim::Line line, const vector<Fault>& faults,
 
   string problems;
   int status = CleaningRun();
+  // Nothing left loaded, unless the user was told which registry stays.
+  if (!sim::LoadedHives().empty() &&
+      sim::ConsoleOutput().find(
+          ProfileLeftLoadedText(machine.awayExpandedFolder)) == string::npos) {
+    problems += "left loaded, untold: " + sim::LoadedHives()[0] + "\n";
+  }
+  sim::ReleaseLoadedHives();
   bool refused = status == 5 && MayRefuseTheRun(faults, cleanRunCalls);
   if (status != 0 && !(status == 3 && MayStopTheRun(faults)) && !refused) {
     problems += "exit status " + std::to_string(status) + "\n";
