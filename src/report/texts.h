@@ -49,18 +49,16 @@ const char kCommandNotRestoredFormat[] =
 // ---- Users who are not logged on ----
 // A printf format: %s is the folder of a user's profile whose registry could
 // not be loaded (its file missing, damaged, in use or not readable), so that
-// the worms' traces there were not looked for.
+// the worms' traces of that user were not looked for.
 const char kProfileNotReachedFormat[] =
-    "This program can not open the registry of the user whose profile is %s "
-    "folder. \n"
-    "Run this program again while that user is logged on.\n\n";
+    "This program can not open %s profile. \n"
+    "Run it again while that user is logged on.\n\n";
 // A printf format: %s is the folder of a user's profile whose registry stays
 // loaded: at a logon before the restart that user would get a temporary
 // profile.
 const char kProfileLeftLoadedFormat[] =
-    "This program can not close the registry of the user whose profile is %s "
-    "folder. \n"
-    "Restart your PC before that user logs on.\n\n";
+    "This program can not close %s profile. \n"
+    "Restart your PC now.\n\n";
 // ---- The cleaners' results ----
 const char kBleBlaResult[] =
     "Your registry was cleaned from links to I-Worm.BleBla.b virus \n"

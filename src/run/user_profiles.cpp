@@ -30,10 +30,11 @@ const char kClassesSuffix[] = "_Classes";
 // the user's folder and password file): no logon can want these keys.
 const char kHiveKeyPrefix[] = "wormsweep:";
 
-// The profiles of LocalSystem, LocalService and NetworkService, which are
-// loaded whenever Windows runs; and Windows Vista's copies of a profile's
-// key, kept as <SID>.bak while the profile is repaired.
-const char* const kServiceProfiles[] = {"S-1-5-18", "S-1-5-19", "S-1-5-20"};
+// The profiles of LocalSystem, LocalService and NetworkService (S-1-5-18,
+// -19, -20), loaded whenever Windows runs, are the only ones whose SID is
+// this short: a user's is S-1-5-21- and four numbers more. Windows Vista
+// keeps a copy of a profile's key as <SID>.bak while it repairs the profile.
+const size_t kLongestServiceSid = 8;
 const char kBackupKeySuffix[] = ".bak";
 
 const char kBackupPrivilege[] = "SeBackupPrivilege";
@@ -119,27 +120,23 @@ void RestorePrivileges(const PrivilegeChange& change) {
   CloseHandle(change.token);
 }
 
-// "wormsweep:NN" for profile `index`, with `suffix` after it. Always fits.
-void HiveKeyName(DWORD index, const char* suffix, PathBuffer& name) {
+// The keys of profile `index`: "wormsweep:NN", and that with "_Classes".
+// Always fit.
+void HiveKeys(DWORD index, PathBuffer& user, PathBuffer& classes) {
   const size_t prefixLength = sizeof kHiveKeyPrefix - 1;
-  memcpy(name, kHiveKeyPrefix, prefixLength);
-  name[prefixLength] = static_cast<char>('0' + index / 10 % 10);
-  name[prefixLength + 1] = static_cast<char>('0' + index % 10);
-  memcpy(name + prefixLength + 2, suffix, strlen(suffix) + 1);
-}
-
-bool EndsWith(const char* text, const char* suffix) {
-  size_t length = strlen(text);
-  size_t suffixLength = strlen(suffix);
-  return length >= suffixLength &&
-         SameName(text + length - suffixLength, suffix);
+  memcpy(user, kHiveKeyPrefix, prefixLength);
+  user[prefixLength] = static_cast<char>('0' + index / 10 % 10);
+  user[prefixLength + 1] = static_cast<char>('0' + index % 10);
+  user[prefixLength + 2] = '\0';
+  memcpy(classes, user, prefixLength + 2);
+  memcpy(classes + prefixLength + 2, kClassesSuffix, sizeof kClassesSuffix);
 }
 
 bool IsServiceOrBackupKey(const char* name) {
-  for (const char* service : kServiceProfiles) {
-    if (SameName(name, service)) return true;
-  }
-  return EndsWith(name, kBackupKeySuffix);
+  size_t length = strlen(name);
+  const size_t suffixLength = sizeof kBackupKeySuffix - 1;
+  return length <= kLongestServiceSid ||
+         SameName(name + length - suffixLength, kBackupKeySuffix);
 }
 
 bool IsLoaded(const char* name) {
@@ -163,9 +160,9 @@ bool IsFile(const char* path) {
 // `shortName`: Windows 95 loads no file by its long name.
 bool LoadHive(const char* folder, const char* name, const char* key,
               bool shortName) {
-  PathBuffer path = "";
+  PathBuffer path;
   if (!JoinPath(folder, name, path) || !IsFile(path)) return false;
-  PathBuffer shortPath = "";
+  PathBuffer shortPath;
   DWORD length = shortName ? GetShortPathNameA(path, shortPath, MAX_PATH) : 0;
   const char* file = length != 0 && length < MAX_PATH ? shortPath : path;
   return RegLoadKeyA(HKEY_USERS, key, file) == ERROR_SUCCESS;
@@ -184,7 +181,7 @@ bool ReadProfileFolder(HKEY list, const char* name, PathBuffer& folder) {
   if (RegOpenKeyExA(list, name, 0, KEY_READ, &profile) != ERROR_SUCCESS) {
     return false;
   }
-  PathBuffer written = "";
+  PathBuffer written;
   bool read = ReadRegistryString(profile, kProfileFolderValue, written) &&
               written[0] != '\0';
   RegCloseKey(profile);
@@ -195,42 +192,43 @@ bool ReadProfileFolder(HKEY list, const char* name, PathBuffer& folder) {
   return false;
 }
 
-// One profile of the list, loaded unless it is loaded already or is a
-// service's.
-void LoadProfile(HKEY list, const char* name, bool ntLine) {
-  if (IsServiceOrBackupKey(name) || IsLoaded(name)) return;
-  PathBuffer folder = "";
-  if (!ReadProfileFolder(list, name, folder)) {
-    // A profile whose folder cannot be read cannot be named either, unless
-    // the value holds a text.
-    if (folder[0] != '\0') ReportNotReached(folder);
-    return;
-  }
-  DWORD index = g_profileCount;
-  if (index == kMostProfiles) {
-    ReportNotReached(folder);
-    return;
-  }
+// Loads the registry of the profile in `folder` as entry `index`. False when
+// it could not be loaded whole.
+bool LoadHives(DWORD index, const char* folder, bool ntLine) {
   ProfileHives& hives = g_profiles[index];
   CopyText(folder, hives.folder);
-  hives.userLoaded = false;
   hives.classesLoaded = false;
-  PathBuffer key = "";
-  HiveKeyName(index, "", key);
+  PathBuffer userKey;
+  PathBuffer classesKey;
+  HiveKeys(index, userKey, classesKey);
   hives.userLoaded =
-      LoadHive(folder, ntLine ? kNtUserHive : k9xUserHive, key, !ntLine);
-  bool reached = hives.userLoaded;
-  if (reached && ntLine) {
-    PathBuffer classes = "";
-    JoinPath(folder, kClassesHive, classes);
-    if (IsFile(classes)) {
-      HiveKeyName(index, kClassesSuffix, key);
-      hives.classesLoaded = LoadHive(folder, kClassesHive, key, false);
-      reached = hives.classesLoaded;
-    }
+      LoadHive(folder, ntLine ? kNtUserHive : k9xUserHive, userKey, !ntLine);
+  if (!hives.userLoaded) return false;
+  g_profileCount = index + 1;
+  PathBuffer classes;
+  if (!ntLine || !JoinPath(folder, kClassesHive, classes) || !IsFile(classes)) {
+    return true;
   }
-  if (hives.userLoaded) g_profileCount = index + 1;
-  if (!reached) ReportNotReached(folder);
+  hives.classesLoaded = LoadHive(folder, kClassesHive, classesKey, false);
+  return hives.classesLoaded;
+}
+
+// One profile of the list, loaded unless it is loaded already or is a
+// service's. A profile whose folder the list does not name cannot be named
+// either.
+void LoadProfile(HKEY list, const char* name, bool ntLine) {
+  if ((ntLine && IsServiceOrBackupKey(name)) || IsLoaded(name)) return;
+  PathBuffer folder;
+  if (!ReadProfileFolder(list, name, folder) ||
+      g_profileCount == kMostProfiles ||
+      !LoadHives(g_profileCount, folder, ntLine)) {
+    if (folder[0] != '\0') ReportNotReached(folder);
+  }
+}
+
+// Whether the hive `key`, when `loaded`, stays loaded.
+bool StaysLoaded(bool loaded, const char* key) {
+  return loaded && RegUnLoadKeyA(HKEY_USERS, key) != ERROR_SUCCESS;
 }
 
 // One round over the loaded hives; true when none is left.
@@ -238,16 +236,12 @@ bool UnloadRound() {
   bool allUnloaded = true;
   for (DWORD index = 0; index < g_profileCount; ++index) {
     ProfileHives& hives = g_profiles[index];
-    PathBuffer key = "";
+    PathBuffer userKey;
+    PathBuffer classesKey;
+    HiveKeys(index, userKey, classesKey);
     // The classes first: a logon loads them after the user's own hive.
-    if (hives.classesLoaded) {
-      HiveKeyName(index, kClassesSuffix, key);
-      hives.classesLoaded = RegUnLoadKeyA(HKEY_USERS, key) != ERROR_SUCCESS;
-    }
-    if (hives.userLoaded) {
-      HiveKeyName(index, "", key);
-      hives.userLoaded = RegUnLoadKeyA(HKEY_USERS, key) != ERROR_SUCCESS;
-    }
+    hives.classesLoaded = StaysLoaded(hives.classesLoaded, classesKey);
+    hives.userLoaded = StaysLoaded(hives.userLoaded, userKey);
     allUnloaded = allUnloaded && !hives.classesLoaded && !hives.userLoaded;
   }
   return allUnloaded;
@@ -278,7 +272,7 @@ void LoadProfileList(const char* listKey, bool ntLine) {
       ERROR_SUCCESS) {
     return;
   }
-  PathBuffer name = "";
+  PathBuffer name;
   for (DWORD index = 0;
        RegEnumKeyA(list, index, name, MAX_PATH) == ERROR_SUCCESS; ++index) {
     LoadProfile(list, name, ntLine);

@@ -45,13 +45,11 @@ TEST(TextsTest, EveryTextKeepsItsWording) {
        "so it left %s file in place.\n"
        "Run this program again, then delete this file manually.\n\n"},
       {"kProfileNotReachedFormat", kProfileNotReachedFormat,
-       "This program can not open the registry of the user whose profile is "
-       "%s folder. \n"
-       "Run this program again while that user is logged on.\n\n"},
+       "This program can not open %s profile. \n"
+       "Run it again while that user is logged on.\n\n"},
       {"kProfileLeftLoadedFormat", kProfileLeftLoadedFormat,
-       "This program can not close the registry of the user whose profile is "
-       "%s folder. \n"
-       "Restart your PC before that user logs on.\n\n"},
+       "This program can not close %s profile. \n"
+       "Restart your PC now.\n\n"},
       {"kBleBlaResult", kBleBlaResult,
        "Your registry was cleaned from links to I-Worm.BleBla.b virus \n"
        "but we recommend to use Tarnwell Anti-Virus to scan your hard "
