@@ -934,3 +934,28 @@ LONG WINAPI RegUnLoadKeyA(HKEY key, LPCSTR subKey) {
   if (!MayLoadHives()) return ERROR_PRIVILEGE_NOT_HELD;
   return UnloadHive(subKey);
 }
+
+// As documented: the file must not exist yet; on NT the caller needs
+// SE_BACKUP_NAME enabled.
+LONG WINAPI RegSaveKeyA(HKEY key, LPCSTR file, LPSECURITY_ATTRIBUTES security) {
+  (void)security;
+  DWORD injected = 0;
+  if (sim::internal::InjectedFailure("RegSaveKeyA", &injected)) {
+    return static_cast<LONG>(injected);
+  }
+  OpenKey open;
+  LONG error = Resolve(key, &open);
+  if (error != ERROR_SUCCESS) return error;
+  if (file == NULL) return ERROR_INVALID_PARAMETER;
+  if (sim::internal::IsNt() &&
+      !sim::internal::PrivilegeEnabled(sim::internal::kBackupPrivilege)) {
+    return ERROR_PRIVILEGE_NOT_HELD;
+  }
+  sim::files::Location location = sim::files::Locate(file);
+  if (location.error == 0) return ERROR_ALREADY_EXISTS;
+  if (location.error != ERROR_FILE_NOT_FOUND) {
+    return static_cast<LONG>(location.error);
+  }
+  sim::PutFile(file, StoreImage(CopyKey(*open.key, nullptr)));
+  return ERROR_SUCCESS;
+}

@@ -138,6 +138,7 @@ LONG WINAPI RegEnumValueA(HKEY key, DWORD index, LPSTR valueName,
 LONG WINAPI RegEnumKeyA(HKEY key, DWORD index, LPSTR name, DWORD nameSize);
 LONG WINAPI RegLoadKeyA(HKEY key, LPCSTR subKey, LPCSTR file);
 LONG WINAPI RegUnLoadKeyA(HKEY key, LPCSTR subKey);
+LONG WINAPI RegSaveKeyA(HKEY key, LPCSTR file, LPSECURITY_ATTRIBUTES security);
 
 // Files and directories.
 #define INVALID_HANDLE_VALUE ((HANDLE)(LONG_PTR)-1)
