@@ -44,7 +44,7 @@ const char kRestorePrivilege[] = "SeRestorePrivilege";
 const DWORD kMostProfiles = 64;
 // A scanner that has a key of the hive open holds it for a moment.
 const int kUnloadRounds = 5;
-// Windows ends the process 5 seconds after a closed window's handler
+// Windows ends the process a few seconds after a closed window's handler
 // starts.
 const int kUnloadRoundsBeforeTheEnd = 3;
 const DWORD kUnloadPause = 200;
