@@ -59,6 +59,20 @@ WindowsLine RunningLine() {
                                              : WindowsLine::Win9x;
 }
 
+bool FindPrivilegeFunctions(PrivilegeFunctions& found) {
+  HMODULE advapi32 = FindModule("advapi32.dll");
+  if (advapi32 == NULL) return false;
+  found.OpenProcessToken = reinterpret_cast<OpenProcessTokenFunction>(
+      FindFunction(advapi32, "OpenProcessToken"));
+  found.LookupPrivilegeValueA = reinterpret_cast<LookupPrivilegeValueAFunction>(
+      FindFunction(advapi32, "LookupPrivilegeValueA"));
+  found.AdjustTokenPrivileges = reinterpret_cast<AdjustTokenPrivilegesFunction>(
+      FindFunction(advapi32, "AdjustTokenPrivileges"));
+  return found.OpenProcessToken != NULL &&
+         found.LookupPrivilegeValueA != NULL &&
+         found.AdjustTokenPrivileges != NULL;
+}
+
 bool FindWindowStationFunctions(WindowStationFunctions& found) {
   HMODULE user32 = FindModule("user32.dll");
   if (user32 == NULL) return false;

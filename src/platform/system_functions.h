@@ -39,6 +39,23 @@ enum class WindowsLine { Nt, Win9x, Unknown };
 // compatibility mode runs it). Unknown when that cannot be read either.
 WindowsLine RunningLine();
 
+typedef BOOL(WINAPI* LookupPrivilegeValueAFunction)(LPCSTR systemName,
+                                                    LPCSTR name, PLUID luid);
+typedef BOOL(WINAPI* AdjustTokenPrivilegesFunction)(
+    HANDLE token, BOOL disableAll, PTOKEN_PRIVILEGES newState,
+    DWORD bufferLength, PTOKEN_PRIVILEGES previousState, PDWORD returnLength);
+
+// The privilege calls of advapi32 (NT 3.51 and later; stubs or missing on
+// the 9x line, which has no privileges to enable).
+struct PrivilegeFunctions {
+  OpenProcessTokenFunction OpenProcessToken;
+  LookupPrivilegeValueAFunction LookupPrivilegeValueA;
+  AdjustTokenPrivilegesFunction AdjustTokenPrivileges;
+};
+
+// False when this Windows lacks any of them.
+bool FindPrivilegeFunctions(PrivilegeFunctions& found);
+
 typedef HWINSTA(WINAPI* GetProcessWindowStationFunction)(void);
 typedef BOOL(WINAPI* GetUserObjectInformationAFunction)(HANDLE object,
                                                         int index,

@@ -54,6 +54,19 @@ const char kCommandNotRestoredFormat[] =
     "so it left %s file in place.\n"
     "Do not delete this file until this program has restored the command.\n\n";
 
+// ---- Users who are not logged on ----
+// A printf format: %s is the folder of a user's profile whose registry could
+// not be loaded (its file missing, damaged, in use or not readable), so that
+// the worms' traces of that user were not looked for.
+const char kProfileNotReachedFormat[] =
+    "This program can not open %s profile. \n"
+    "Run it again while that user is logged on.\n\n";
+// A printf format: %s is the folder of a user's profile whose registry stays
+// loaded: at a logon before the restart that user would get a temporary
+// profile.
+const char kProfileLeftLoadedFormat[] =
+    "This program can not close %s profile. \n"
+    "Restart your PC now.\n\n";
 // ---- The cleaners' results ----
 const char kBleBlaResult[] =
     "Your registry was cleaned from links to I-Worm.BleBla.b virus \n"

@@ -10,6 +10,7 @@
 #include "report/texts.h"
 #include "run/administrator_check.h"
 #include "run/open_command_check.h"
+#include "run/user_profiles.h"
 
 namespace {
 
@@ -24,9 +25,14 @@ int CleaningRun() {
   ConsolePrint("%s%s\n", kBanner, kOwnershipLine);
   int status = kCompleteRun;
   if (MayCleanThisComputer()) {
+    LoadUserProfiles();
     for (Cleaner* clean : kCleaners) {
-      if (!clean(run)) return kRunStopped;
+      if (!clean(run)) {
+        UnloadUserProfiles();
+        return kRunStopped;
+      }
     }
+    UnloadUserProfiles();
     CheckOpenCommand(run);
     // No marker, but a worm's file whose deletion an earlier run (or another
     // program) scheduled may still run until the restart.

@@ -28,8 +28,13 @@ add_executable(start_as ${CMAKE_CURRENT_LIST_DIR}/start_as.cpp)
 target_compile_options(start_as PRIVATE -Wall -Wextra -Werror)
 target_link_options(start_as PRIVATE -static)
 
+# Makes a user's registry file from a key, and loads and unloads one.
+add_executable(hive_tool ${CMAKE_CURRENT_LIST_DIR}/hive_tool.cpp)
+target_compile_options(hive_tool PRIVATE -Wall -Wextra -Werror)
+target_link_options(hive_tool PRIVATE -static)
+
 # A Wine test: bash SCRIPT EXE LIB, in a prefix copied from the run's
-# template, with hold_open.exe and start_as.exe at hand.
+# template, with hold_open.exe, start_as.exe and hive_tool.exe at hand.
 function(wormsweep_add_wine_test name script label)
   add_test(NAME ${name}
     COMMAND ${WORMSWEEP_BASH} ${script} ${WORMSWEEP_EXE} ${WORMSWEEP_WINE_LIB})
@@ -38,7 +43,7 @@ function(wormsweep_add_wine_test name script label)
     FIXTURES_REQUIRED wine_template
     TIMEOUT 600
     ENVIRONMENT
-      "${WORMSWEEP_WINE_ENVIRONMENT};WS_HOLD_OPEN_EXE=$<TARGET_FILE:hold_open>;WS_START_AS_EXE=$<TARGET_FILE:start_as>")
+      "${WORMSWEEP_WINE_ENVIRONMENT};WS_HOLD_OPEN_EXE=$<TARGET_FILE:hold_open>;WS_START_AS_EXE=$<TARGET_FILE:start_as>;WS_HIVE_TOOL_EXE=$<TARGET_FILE:hive_tool>")
 endfunction()
 
 file(GLOB WORMSWEEP_E2E_SCRIPTS CONFIGURE_DEPENDS

@@ -49,6 +49,12 @@ TEST(TextsTest, EveryTextKeepsItsWording) {
        "so it left %s file in place.\n"
        "Do not delete this file until this program has restored the "
        "command.\n\n"},
+      {"kProfileNotReachedFormat", kProfileNotReachedFormat,
+       "This program can not open %s profile. \n"
+       "Run it again while that user is logged on.\n\n"},
+      {"kProfileLeftLoadedFormat", kProfileLeftLoadedFormat,
+       "This program can not close %s profile. \n"
+       "Restart your PC now.\n\n"},
       {"kBleBlaResult", kBleBlaResult,
        "Your registry was cleaned from links to I-Worm.BleBla.b virus \n"
        "but we recommend to use Tarnwell Anti-Virus to scan your hard "
@@ -78,7 +84,9 @@ TEST(TextsTest, EveryTextKeepsItsWording) {
 // The cannot-delete and command-not-restored texts are formats: one %s for
 // the path and nothing else that printf would read.
 TEST(TextsTest, FormatsNamingOneFileTakeOnlyThePath) {
-  for (const char* text : {kCannotDeleteFormat, kCommandNotRestoredFormat}) {
+  for (const char* text :
+       {kCannotDeleteFormat, kCommandNotRestoredFormat,
+        kProfileNotReachedFormat, kProfileLeftLoadedFormat}) {
     std::string format = text;
     size_t path = format.find("%s");
     ASSERT_NE(std::string::npos, path) << format;

@@ -79,6 +79,13 @@ const FaultRow kFaultTable[] = {
     {"GetTokenInformation", ERROR_NOT_ENOUGH_MEMORY},
     {"GetProcessWindowStation", ERROR_ACCESS_DENIED},
     {"GetUserObjectInformationA", ERROR_ACCESS_DENIED},
+    {"LookupPrivilegeValueA", ERROR_NOT_ENOUGH_MEMORY},
+    {"AdjustTokenPrivileges", ERROR_ACCESS_DENIED},
+    {"RegLoadKeyA", ERROR_SHARING_VIOLATION},
+    {"RegUnLoadKeyA", ERROR_ACCESS_DENIED},
+    {"ExpandEnvironmentStringsA", ERROR_NOT_ENOUGH_MEMORY},
+    // Cannot fail; armed, it is only counted.
+    {"Sleep", ERROR_SUCCESS},
 };
 
 // A call that fails does not release what it was given: Windows does not
@@ -180,6 +187,13 @@ string RunWithFaults(sim::Line line, const vector<Fault>& faults,
 
   string problems;
   int status = CleaningRun();
+  // Nothing left loaded, unless the user was told which registry stays.
+  if (!sim::LoadedHives().empty() &&
+      sim::ConsoleOutput().find(
+          ProfileLeftLoadedText(machine.awayExpandedFolder)) == string::npos) {
+    problems += "left loaded, untold: " + sim::LoadedHives()[0] + "\n";
+  }
+  sim::ReleaseLoadedHives();
   bool refused = status == 5 && MayRefuseTheRun(faults, cleanRunCalls);
   if (status != 0 && !(status == 3 && MayStopTheRun(faults)) && !refused) {
     problems += "exit status " + std::to_string(status) + "\n";

@@ -45,6 +45,7 @@ struct ConsoleState {
   std::deque<QueuedInput> input;
   std::vector<PHANDLER_ROUTINE> controlHandlers;  // in registration order
   bool endedByControlEvent = false;
+  std::vector<std::string> loadedHivesAtEnd;
   DWORD inputModeAtEnd = 0;
   DWORD inputMode = kDefaultInputMode;
   std::vector<DWORD> modeHistory;
@@ -68,6 +69,23 @@ namespace sim {
 namespace internal {
 
 void ResetConsole() { g_console = ConsoleState(); }
+
+// Runs the handlers, latest first; true when one handled the event. When
+// none does the process ends: what it leaves is recorded.
+bool HandleControlEvent(DWORD event) {
+  bool handled = false;
+  for (size_t i = g_console.controlHandlers.size(); i > 0 && !handled; --i) {
+    handled = g_console.controlHandlers[i - 1](event) != FALSE;
+  }
+  if (!handled && !g_console.endedByControlEvent) {
+    g_console.endedByControlEvent = true;
+    g_console.inputModeAtEnd = g_console.inputMode;
+    g_console.loadedHivesAtEnd = ProgramLoadedHives();
+  }
+  return handled;
+}
+
+void RaiseControlEvent(DWORD event) { HandleControlEvent(event); }
 
 HANDLE OpenConsoleInput() {
   if (!g_console.available) {
@@ -144,6 +162,10 @@ void QueueControlEvent(DWORD event) {
 }
 
 bool EndedByControlEvent() { return g_console.endedByControlEvent; }
+
+std::vector<std::string> LoadedHivesAtEnd() {
+  return g_console.loadedHivesAtEnd;
+}
 
 DWORD InputModeAtEnd() { return g_console.inputModeAtEnd; }
 
@@ -233,13 +255,7 @@ BOOL WINAPI ReadConsoleInputA(HANDLE console, PINPUT_RECORD buffer,
   while (!g_console.input.empty() && g_console.input.front().isControlEvent) {
     DWORD event = g_console.input.front().controlEvent;
     g_console.input.pop_front();
-    bool handled = false;
-    for (size_t i = g_console.controlHandlers.size(); i > 0 && !handled; --i) {
-      handled = g_console.controlHandlers[i - 1](event) != FALSE;
-    }
-    if (!handled) {
-      g_console.endedByControlEvent = true;
-      g_console.inputModeAtEnd = g_console.inputMode;
+    if (!sim::internal::HandleControlEvent(event)) {
       sim::internal::SetError(ERROR_INVALID_HANDLE);
       return FALSE;
     }

@@ -150,6 +150,43 @@ std::string RegistryDump();
 // How many keys are open now (0 after a well-behaved operation).
 int OpenKeyCount();
 
+// ---- Profiles of the users who are not logged on ----
+// What a logoff leaves: the keys HKEY_USERS\<name> and, where planted,
+// HKEY_USERS\<name>_Classes leave the registry and become hive files in
+// `folder` (the user's profile folder; it may hold environment variables,
+// %SystemDrive%, as the line's ProfileList writes it): NT's NTUSER.DAT and,
+// for the classes, AppData\Local\Microsoft\Windows\UsrClass.dat as on
+// Windows Vista and later; the 9x line's USER.DAT. The profile is listed in
+// the line's ProfileList (NT: SOFTWARE\Microsoft\Windows NT\CurrentVersion;
+// 9x: Software\Microsoft\Windows\CurrentVersion) with ProfileImagePath
+// `folder`, REG_EXPAND_SZ on NT. Not for the current user's profile.
+void UnloadProfile(const std::string& name, const std::string& folder);
+// What a logon does: the profile's hive files, as ProfileList leads to them,
+// loaded again as HKEY_USERS\<name> (and <name>_Classes). False when a file
+// is missing, damaged or loaded already.
+bool LoadProfile(const std::string& name);
+// The keys under HKEY_USERS that the program loaded with RegLoadKeyA and
+// has not unloaded, in order of name.
+std::vector<std::string> LoadedHives();
+// What LoadedHives() was when a control event ended the process.
+std::vector<std::string> LoadedHivesAtEnd();
+// Another program (a scanner) holding the key open: RegUnLoadKeyA of the hive
+// it lies in fails until ReleaseHeldKeys() or Reset().
+void HoldKeyOpen(HKEY root, const std::string& path);
+void ReleaseHeldKeys();
+// What the next restart does to the hives that the program left loaded:
+// each is written back to its file and leaves HKEY_USERS.
+void ReleaseLoadedHives();
+
+// ---- Environment ----
+// What ExpandEnvironmentStringsA puts for %name%. After Reset: SystemDrive
+// C:, SystemRoot and windir the Windows directory, USERPROFILE the running
+// administrator's own profile, C:\Documents and Settings\Administrator.
+void SetEnvironmentVariable(const std::string& name, const std::string& value);
+// `text` expanded as ExpandEnvironmentStringsA does: a name not set stays as
+// it is, with its % signs.
+std::string ExpandEnvironment(const std::string& text);
+
 // ---- Files ----
 // Paths are full ("C:\\dir\\file"), case-insensitive; either separator.
 void AddDrive(char letter);
@@ -230,6 +267,10 @@ void QueueInput(const INPUT_RECORD& record);
 // EndedByControlEvent / InputModeAtEnd tell what the end left behind.
 void QueueControlEvent(DWORD event);
 bool EndedByControlEvent();
+// A control event that arrives as the nth call (counted from now) of
+// `function` starts: Ctrl+Break or the window closed during the run, not
+// only during the key wait. The handlers run as above; the call then goes on.
+void ControlEventAtCall(const std::string& function, int nth, DWORD event);
 DWORD InputModeAtEnd();
 // How many control handlers the program has registered and not removed.
 int ControlHandlerCount();

@@ -4,6 +4,7 @@
 #define WORMSWEEP_SIM_SIM_INTERNAL_H_
 
 #include <string>
+#include <vector>
 
 #include "sim/sim_control.h"
 #include "sim/sim_windows.h"
@@ -68,6 +69,24 @@ void CloseAllTokenHandles();
 bool IsStandardOutput(HANDLE handle);
 BOOL WriteStandardOutput(LPCVOID buffer, DWORD bytesToWrite,
                          LPDWORD bytesWritten, LPOVERLAPPED overlapped);
+
+// Whether the process token has the privilege of that LUID (low part)
+// enabled; always false on the 9x line, which has no tokens.
+bool PrivilegeEnabled(DWORD luid);
+const DWORD kBackupPrivilege = 17;
+const DWORD kRestorePrivilege = 18;
+
+// Runs the program's control handlers, latest first, as the system does on a
+// thread of its own; when none handles the event the process ends there
+// (recorded, since a test cannot end).
+void RaiseControlEvent(DWORD event);
+
+// The keys under HKEY_USERS whose hives RegLoadKeyA loaded and
+// RegUnLoadKeyA has not yet unloaded.
+std::vector<std::string> ProgramLoadedHives();
+// What a restart does to them: every key handle closed, each hive written
+// back to its file and unloaded.
+void UnloadProgramHives();
 
 }  // namespace internal
 }  // namespace sim

@@ -298,6 +298,7 @@ void Restart() {
   g_files.consoles.clear();
   internal::CloseAllConsoleHandles();
   internal::CloseAllTokenHandles();
+  internal::UnloadProgramHives();
   g_files.restarting = true;
   if (internal::IsNt()) {
     CarryOutMoveList();

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "sim/sim_control.h"
+#include "sim/sim_file_system.h"
 #include "sim/sim_internal.h"
 
 namespace {
@@ -42,6 +43,13 @@ struct OpenKey {
   REGSAM access;
 };
 
+// A hive loaded under HKEY_USERS, by the system at a logon or by the program.
+struct LoadedHive {
+  std::shared_ptr<Key> key;
+  std::string file;  // its full long path
+  bool byProgram;
+};
+
 struct RegistryState {
   std::shared_ptr<Key> classesRoot;
   std::shared_ptr<Key> currentUser;
@@ -50,6 +58,13 @@ struct RegistryState {
   // the very key that HKEY_CURRENT_USER shows.
   std::shared_ptr<Key> users;
   std::map<uintptr_t, OpenKey> handles;
+  // By upper-cased name below HKEY_USERS.
+  std::map<std::string, LoadedHive> hives;
+  // What hive files hold: a file's contents are "regf#" and the index of its
+  // image here. Anything else is a damaged file.
+  std::vector<std::shared_ptr<Key>> hiveImages;
+  // Keys that another program holds open.
+  std::vector<std::shared_ptr<Key>> heldKeys;
 };
 
 RegistryState g_registry;
@@ -673,5 +688,286 @@ LONG WINAPI RegEnumKeyA(HKEY key, DWORD index, LPSTR name, DWORD nameSize) {
       open.key->subkeys.begin();
   for (DWORD i = 0; i < index; ++i) ++subkey;
   if (!CopyName(subkey->second->name, name, nameSize)) return ERROR_MORE_DATA;
+  return ERROR_SUCCESS;
+}
+
+namespace {
+
+const char kHiveSignature[] = "regf#";
+const char kNtProfileList[] =
+    "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
+const char k9xProfileList[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\ProfileList";
+const char kNtUserHive[] = "NTUSER.DAT";
+const char kClassesHive[] = "AppData\\Local\\Microsoft\\Windows\\UsrClass.dat";
+const char k9xUserHive[] = "USER.DAT";
+const char kClassesSuffix[] = "_Classes";
+
+std::shared_ptr<Key> CopyKey(const Key& key, std::shared_ptr<Key> parent) {
+  std::shared_ptr<Key> copy = std::make_shared<Key>();
+  copy->name = key.name;
+  copy->values = key.values;
+  copy->readOnlyForUser = key.readOnlyForUser;
+  copy->parent = parent;
+  for (const auto& subkey : key.subkeys) {
+    copy->subkeys[subkey.first] = CopyKey(*subkey.second, copy);
+  }
+  return copy;
+}
+
+std::string StoreImage(const std::shared_ptr<Key>& image) {
+  g_registry.hiveImages.push_back(image);
+  return kHiveSignature + std::to_string(g_registry.hiveImages.size() - 1);
+}
+
+// The image a hive file holds; none for a damaged file.
+std::shared_ptr<Key> ImageOf(const std::string& contents) {
+  const size_t signature = sizeof kHiveSignature - 1;
+  if (contents.compare(0, signature, kHiveSignature) != 0 ||
+      contents.size() == signature ||
+      contents.find_first_not_of("0123456789", signature) !=
+          std::string::npos) {
+    return std::shared_ptr<Key>();
+  }
+  size_t index = std::stoul(contents.substr(signature));
+  if (index >= g_registry.hiveImages.size()) return std::shared_ptr<Key>();
+  return g_registry.hiveImages[index];
+}
+
+// Whether a handle, the program's or another's, is open on `key` or below.
+bool OpenBelow(const Key* key) {
+  std::vector<const Key*> open;
+  for (const auto& handle : g_registry.handles) {
+    open.push_back(handle.second.key.get());
+  }
+  for (const std::shared_ptr<Key>& held : g_registry.heldKeys) {
+    open.push_back(held.get());
+  }
+  for (const Key* at : open) {
+    for (const Key* up = at; up != NULL; up = up->parent.lock().get()) {
+      if (up == key) return true;
+    }
+  }
+  return false;
+}
+
+// Both privileges, enabled, on the NT line; the 9x line checks none.
+bool MayLoadHives() {
+  return !sim::internal::IsNt() ||
+         (sim::internal::PrivilegeEnabled(sim::internal::kBackupPrivilege) &&
+          sim::internal::PrivilegeEnabled(sim::internal::kRestorePrivilege));
+}
+
+// Windows 95's RegLoadKey takes no long file names.
+bool NamesOnly8Dot3(const std::string& path) {
+  sim::files::ParsedPath parsed;
+  if (sim::files::ParsePath(path.c_str(), false, sim::files::Caller::Control,
+                            &parsed) != 0) {
+    return false;
+  }
+  for (const std::string& component : parsed.components) {
+    if (!sim::files::IsValidShortName(component)) return false;
+  }
+  return true;
+}
+
+LONG LoadHive(const std::string& name, LPCSTR file, bool byProgram) {
+  if (name.empty() || name.find('\\') != std::string::npos) {
+    return ERROR_INVALID_PARAMETER;
+  }
+  if (FindSubkey(*g_registry.users, name)) return ERROR_ALREADY_EXISTS;
+  if (!sim::internal::IsNt() && !NamesOnly8Dot3(file)) {
+    return ERROR_FILE_NOT_FOUND;
+  }
+  sim::files::Location location = sim::files::Locate(file);
+  if (location.error == ERROR_FILE_NOT_FOUND) {
+    // As documented: a file that does not exist is created, empty.
+    sim::PutFile(file, StoreImage(std::make_shared<Key>()));
+    location = sim::files::Locate(file);
+  }
+  if (location.error != 0) return static_cast<LONG>(location.error);
+  if (location.entry->isDirectory) return ERROR_ACCESS_DENIED;
+  std::string path = sim::files::FullPath(location.entry);
+  for (const auto& hive : g_registry.hives) {
+    if (sim::files::SameName(hive.second.file, path)) {
+      return ERROR_SHARING_VIOLATION;
+    }
+  }
+  for (const auto& open : sim::files::g_files.files) {
+    if (open.second.node.get() == location.entry) {
+      return ERROR_SHARING_VIOLATION;
+    }
+  }
+  std::shared_ptr<Key> image = ImageOf(location.entry->contents);
+  if (!image) return ERROR_BADDB;
+  std::shared_ptr<Key> key = CopyKey(*image, g_registry.users);
+  key->name = name;
+  g_registry.users->subkeys[sim::internal::UpperAscii(name)] = key;
+  g_registry.hives[sim::internal::UpperAscii(name)] =
+      LoadedHive{key, path, byProgram};
+  return ERROR_SUCCESS;
+}
+
+LONG UnloadHive(const std::string& name, bool evenIfOpen = false) {
+  std::map<std::string, LoadedHive>::iterator hive =
+      g_registry.hives.find(sim::internal::UpperAscii(name));
+  if (hive == g_registry.hives.end()) return ERROR_INVALID_PARAMETER;
+  if (!evenIfOpen && OpenBelow(hive->second.key.get())) {
+    return ERROR_ACCESS_DENIED;
+  }
+  std::shared_ptr<Key> key = hive->second.key;
+  sim::PutFile(hive->second.file, StoreImage(CopyKey(*key, nullptr)));
+  g_registry.users->subkeys.erase(sim::internal::UpperAscii(name));
+  MarkDeleted(key.get());
+  g_registry.hives.erase(hive);
+  return ERROR_SUCCESS;
+}
+
+std::string ProfileListKey() {
+  return sim::internal::IsNt() ? kNtProfileList : k9xProfileList;
+}
+
+std::string InFolder(const std::string& folder, const std::string& name) {
+  std::string path = sim::ExpandEnvironment(folder);
+  if (!path.empty() && path.back() != '\\') path += '\\';
+  return path + name;
+}
+
+// Turns the live key into a hive file without loading it first.
+void SaveKey(const std::string& name, const std::string& file) {
+  std::shared_ptr<Key> key = FindSubkey(*g_registry.users, name);
+  if (!key) return;
+  if (key == g_registry.currentUser) {
+    sim::files::SetupError("the current user's profile cannot be unloaded",
+                           name);
+  }
+  g_registry.hives.erase(sim::internal::UpperAscii(name));
+  sim::PutFile(file, StoreImage(CopyKey(*key, nullptr)));
+  g_registry.users->subkeys.erase(sim::internal::UpperAscii(name));
+  MarkDeleted(key.get());
+}
+
+}  // namespace
+
+namespace sim {
+
+void UnloadProfile(const std::string& name, const std::string& folder) {
+  if (internal::IsNt()) {
+    SaveKey(name, InFolder(folder, kNtUserHive));
+    SaveKey(name + kClassesSuffix, InFolder(folder, kClassesHive));
+    SetRawValue(HKEY_LOCAL_MACHINE, ProfileListKey() + "\\" + name,
+                "ProfileImagePath", REG_EXPAND_SZ,
+                folder + std::string(1, '\0'));
+  } else {
+    SaveKey(name, InFolder(folder, k9xUserHive));
+    SetStringValue(HKEY_LOCAL_MACHINE, ProfileListKey() + "\\" + name,
+                   "ProfileImagePath", folder);
+  }
+}
+
+bool LoadProfile(const std::string& name) {
+  std::string folder = ValueData(
+      HKEY_LOCAL_MACHINE, ProfileListKey() + "\\" + name, "ProfileImagePath");
+  folder = folder.substr(0, folder.find('\0'));
+  if (folder.empty()) return false;
+  if (!internal::IsNt()) {
+    return LoadHive(name, InFolder(folder, k9xUserHive).c_str(), false) ==
+           ERROR_SUCCESS;
+  }
+  if (LoadHive(name, InFolder(folder, kNtUserHive).c_str(), false) !=
+      ERROR_SUCCESS) {
+    return false;
+  }
+  std::string classes = InFolder(folder, kClassesHive);
+  return !FileExists(classes) ||
+         LoadHive(name + kClassesSuffix, classes.c_str(), false) ==
+             ERROR_SUCCESS;
+}
+
+std::vector<std::string> LoadedHives() {
+  return internal::ProgramLoadedHives();
+}
+
+void HoldKeyOpen(HKEY root, const std::string& path) {
+  std::shared_ptr<Key> key = ControlKey(root, path);
+  if (!key) sim::files::SetupError("no key to hold open", path);
+  g_registry.heldKeys.push_back(key);
+}
+
+void ReleaseHeldKeys() { g_registry.heldKeys.clear(); }
+
+void ReleaseLoadedHives() {
+  for (const std::string& name : internal::ProgramLoadedHives()) {
+    UnloadHive(name, true);
+  }
+}
+
+namespace internal {
+
+std::vector<std::string> ProgramLoadedHives() {
+  std::vector<std::string> names;
+  for (const auto& hive : g_registry.hives) {
+    if (hive.second.byProgram) names.push_back(hive.second.key->name);
+  }
+  return names;
+}
+
+void UnloadProgramHives() {
+  g_registry.handles.clear();
+  g_registry.heldKeys.clear();
+  for (const std::string& name : ProgramLoadedHives()) UnloadHive(name);
+}
+
+}  // namespace internal
+}  // namespace sim
+
+// As documented: HKEY_USERS or HKEY_LOCAL_MACHINE only; on NT the caller
+// needs SE_BACKUP_NAME and SE_RESTORE_NAME enabled; a file that does not
+// exist is created. A file loaded already, or open, is in use.
+LONG WINAPI RegLoadKeyA(HKEY key, LPCSTR subKey, LPCSTR file) {
+  DWORD injected = 0;
+  if (sim::internal::InjectedFailure("RegLoadKeyA", &injected)) {
+    return static_cast<LONG>(injected);
+  }
+  if (key != HKEY_USERS) return ERROR_INVALID_PARAMETER;
+  if (subKey == NULL || file == NULL) return ERROR_INVALID_PARAMETER;
+  if (!MayLoadHives()) return ERROR_PRIVILEGE_NOT_HELD;
+  return LoadHive(subKey, file, true);
+}
+
+// Fails while any handle is open on the hive's keys, another program's
+// included.
+LONG WINAPI RegUnLoadKeyA(HKEY key, LPCSTR subKey) {
+  DWORD injected = 0;
+  if (sim::internal::InjectedFailure("RegUnLoadKeyA", &injected)) {
+    return static_cast<LONG>(injected);
+  }
+  if (key != HKEY_USERS || subKey == NULL) return ERROR_INVALID_PARAMETER;
+  if (!MayLoadHives()) return ERROR_PRIVILEGE_NOT_HELD;
+  return UnloadHive(subKey);
+}
+
+// As documented: the file must not exist yet; on NT the caller needs
+// SE_BACKUP_NAME enabled.
+LONG WINAPI RegSaveKeyA(HKEY key, LPCSTR file, LPSECURITY_ATTRIBUTES security) {
+  (void)security;
+  DWORD injected = 0;
+  if (sim::internal::InjectedFailure("RegSaveKeyA", &injected)) {
+    return static_cast<LONG>(injected);
+  }
+  OpenKey open;
+  LONG error = Resolve(key, &open);
+  if (error != ERROR_SUCCESS) return error;
+  if (file == NULL) return ERROR_INVALID_PARAMETER;
+  if (sim::internal::IsNt() &&
+      !sim::internal::PrivilegeEnabled(sim::internal::kBackupPrivilege)) {
+    return ERROR_PRIVILEGE_NOT_HELD;
+  }
+  sim::files::Location location = sim::files::Locate(file);
+  if (location.error == 0) return ERROR_ALREADY_EXISTS;
+  if (location.error != ERROR_FILE_NOT_FOUND) {
+    return static_cast<LONG>(location.error);
+  }
+  sim::PutFile(file, StoreImage(CopyKey(*open.key, nullptr)));
   return ERROR_SUCCESS;
 }

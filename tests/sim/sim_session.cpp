@@ -46,6 +46,10 @@ const ExportedFunction kExports[] = {
     {"ADVAPI32.DLL", "OpenProcessToken", Address(OpenProcessToken), false},
     {"ADVAPI32.DLL", "GetTokenInformation", Address(GetTokenInformation),
      false},
+    {"ADVAPI32.DLL", "LookupPrivilegeValueA", Address(LookupPrivilegeValueA),
+     false},
+    {"ADVAPI32.DLL", "AdjustTokenPrivileges", Address(AdjustTokenPrivileges),
+     false},
     {"USER32.DLL", "GetProcessWindowStation", Address(GetProcessWindowStation),
      true},
     {"USER32.DLL", "GetUserObjectInformationA",
@@ -99,7 +103,27 @@ struct SessionState {
   bool interactive = true;
   bool interactiveGroup = true;
   bool interactiveGroupDenyOnly = false;
+  // The process token's privileges that are enabled, by LUID.
+  std::set<DWORD> enabledPrivileges;
 };
+
+struct PrivilegeName {
+  const char* name;
+  DWORD luid;
+};
+
+const PrivilegeName kPrivileges[] = {
+    {"SeBackupPrivilege", sim::internal::kBackupPrivilege},
+    {"SeRestorePrivilege", sim::internal::kRestorePrivilege},
+    {"SeShutdownPrivilege", 19},
+};
+
+// An administrator's token holds these privileges, disabled until a program
+// enables them; a Power User's and a limited user's hold none of them.
+bool AccountHolds(DWORD luid) {
+  (void)luid;
+  return sim::internal::CurrentAccount() == sim::Account::Administrator;
+}
 
 SessionState g_session;
 
@@ -141,6 +165,10 @@ void CloseTokenHandle(HANDLE handle) {
 }
 
 int OpenTokenCount() { return static_cast<int>(g_session.tokens.size()); }
+
+bool PrivilegeEnabled(DWORD luid) {
+  return IsNt() && g_session.enabledPrivileges.count(luid) != 0;
+}
 
 void CloseAllTokenHandles() { g_session.tokens.clear(); }
 
@@ -284,5 +312,90 @@ BOOL WINAPI GetUserObjectInformationA(HANDLE object, int index,
   flags->fInherit = FALSE;
   flags->fReserved = FALSE;
   flags->dwFlags = g_session.interactive ? WSF_VISIBLE : 0;
+  return TRUE;
+}
+
+BOOL WINAPI LookupPrivilegeValueA(LPCSTR systemName, LPCSTR name, PLUID luid) {
+  if (Fails("LookupPrivilegeValueA")) return FALSE;
+  if (!sim::internal::IsNt()) return FailWith(ERROR_CALL_NOT_IMPLEMENTED);
+  if (systemName != NULL && systemName[0] != '\0') {
+    return FailWith(ERROR_INVALID_PARAMETER);
+  }
+  if (name == NULL || luid == NULL) return FailWith(kErrorNoAccess);
+  for (const PrivilegeName& privilege : kPrivileges) {
+    if (UpperName(name) == UpperName(privilege.name)) {
+      luid->LowPart = privilege.luid;
+      luid->HighPart = 0;
+      return TRUE;
+    }
+  }
+  return FailWith(ERROR_NO_SUCH_PRIVILEGE);
+}
+
+// As documented: the token needs TOKEN_ADJUST_PRIVILEGES (and TOKEN_QUERY
+// for the previous state); a previous-state buffer too small fails the call
+// before anything changes; a privilege the token does not hold is passed
+// over, and the call still succeeds with ERROR_NOT_ALL_ASSIGNED as the last
+// error, ERROR_SUCCESS otherwise.
+BOOL WINAPI AdjustTokenPrivileges(HANDLE token, BOOL disableAll,
+                                  PTOKEN_PRIVILEGES newState,
+                                  DWORD bufferLength,
+                                  PTOKEN_PRIVILEGES previousState,
+                                  PDWORD returnLength) {
+  if (Fails("AdjustTokenPrivileges")) return FALSE;
+  if (!sim::internal::IsNt()) return FailWith(ERROR_CALL_NOT_IMPLEMENTED);
+  std::map<uintptr_t, DWORD>::const_iterator open =
+      g_session.tokens.find(reinterpret_cast<uintptr_t>(token));
+  if (open == g_session.tokens.end()) return FailWith(ERROR_INVALID_HANDLE);
+  DWORD needed =
+      TOKEN_ADJUST_PRIVILEGES | (previousState != NULL ? TOKEN_QUERY : 0);
+  if ((open->second & needed) != needed) return FailWith(ERROR_ACCESS_DENIED);
+  if (!disableAll && newState == NULL) return FailWith(ERROR_INVALID_PARAMETER);
+
+  std::vector<LUID_AND_ATTRIBUTES> requests;
+  if (disableAll) {
+    for (DWORD luid : g_session.enabledPrivileges) {
+      requests.push_back(LUID_AND_ATTRIBUTES{LUID{luid, 0}, 0});
+    }
+  } else {
+    for (DWORD i = 0; i < newState->PrivilegeCount; ++i) {
+      requests.push_back((&newState->Privileges[0])[i]);
+    }
+  }
+  std::vector<LUID_AND_ATTRIBUTES> changed;
+  bool allAssigned = true;
+  for (const LUID_AND_ATTRIBUTES& request : requests) {
+    DWORD luid = request.Luid.LowPart;
+    if (request.Luid.HighPart != 0 || !AccountHolds(luid)) {
+      allAssigned = false;
+      continue;
+    }
+    bool enable = (request.Attributes & SE_PRIVILEGE_ENABLED) != 0;
+    bool enabled = g_session.enabledPrivileges.count(luid) != 0;
+    if (enable != enabled) {
+      changed.push_back(LUID_AND_ATTRIBUTES{
+          LUID{luid, 0},
+          enabled ? static_cast<DWORD>(SE_PRIVILEGE_ENABLED) : 0});
+    }
+  }
+  if (previousState != NULL) {
+    size_t size = offsetof(TOKEN_PRIVILEGES, Privileges) +
+                  changed.size() * sizeof(LUID_AND_ATTRIBUTES);
+    if (returnLength == NULL) return FailWith(kErrorNoAccess);
+    *returnLength = static_cast<DWORD>(size);
+    if (bufferLength < size) return FailWith(ERROR_INSUFFICIENT_BUFFER);
+    previousState->PrivilegeCount = static_cast<DWORD>(changed.size());
+    for (size_t i = 0; i < changed.size(); ++i) {
+      (&previousState->Privileges[0])[i] = changed[i];
+    }
+  }
+  for (const LUID_AND_ATTRIBUTES& change : changed) {
+    if (change.Attributes & SE_PRIVILEGE_ENABLED) {
+      g_session.enabledPrivileges.erase(change.Luid.LowPart);
+    } else {
+      g_session.enabledPrivileges.insert(change.Luid.LowPart);
+    }
+  }
+  sim::internal::SetError(allAssigned ? ERROR_SUCCESS : ERROR_NOT_ALL_ASSIGNED);
   return TRUE;
 }

@@ -43,6 +43,12 @@ struct SystemState {
   std::map<std::string, int> callCounts;
   std::vector<ArmedFailure> failures;
   std::vector<std::string> callLog;
+  // By upper-cased name.
+  std::map<std::string, std::string> environment;
+  // A control event armed to arrive as the nth call of a function starts.
+  std::string eventFunction;
+  int callsUntilEvent = 0;
+  DWORD controlEvent = 0;
 };
 
 SystemState g_system;
@@ -115,6 +121,10 @@ namespace internal {
 bool InjectedFailure(const char* function, DWORD* error) {
   ++g_system.callCounts[function];
   g_system.callLog.push_back(function);
+  if (g_system.callsUntilEvent > 0 && g_system.eventFunction == function &&
+      --g_system.callsUntilEvent == 0) {
+    RaiseControlEvent(g_system.controlEvent);
+  }
   bool fails = false;
   for (size_t i = 0; i < g_system.failures.size();) {
     ArmedFailure& armed = g_system.failures[i];
@@ -167,6 +177,7 @@ std::string UpperAscii(const std::string& text) {
 }
 
 void ResetFaults() {
+  g_system.callsUntilEvent = 0;
   g_system.callCounts.clear();
   g_system.failures.clear();
   g_system.callLog.clear();
@@ -205,6 +216,12 @@ void Reset(Line line) {
     SetWindowsDirectory("C:\\WINDOWS");
     SetSystemDirectory("C:\\WINDOWS\\SYSTEM");
   }
+  g_system.environment.clear();
+  SetEnvironmentVariable("SystemDrive", "C:");
+  SetEnvironmentVariable("SystemRoot", g_system.windowsDirectory);
+  SetEnvironmentVariable("windir", g_system.windowsDirectory);
+  SetEnvironmentVariable("USERPROFILE",
+                         "C:\\Documents and Settings\\Administrator");
 }
 
 Line CurrentLine() { return g_system.line; }
@@ -258,6 +275,38 @@ int CallCount(const std::string& function) {
 
 std::vector<std::string> CallLog() { return g_system.callLog; }
 
+void ControlEventAtCall(const std::string& function, int nth, DWORD event) {
+  g_system.eventFunction = function;
+  g_system.callsUntilEvent = nth;
+  g_system.controlEvent = event;
+}
+
+void SetEnvironmentVariable(const std::string& name, const std::string& value) {
+  g_system.environment[internal::UpperAscii(name)] = value;
+}
+
+std::string ExpandEnvironment(const std::string& text) {
+  std::string expanded;
+  size_t at = 0;
+  while (at < text.size()) {
+    size_t open = text.find('%', at);
+    size_t close = open == std::string::npos ? open : text.find('%', open + 1);
+    if (close == std::string::npos) break;
+    std::map<std::string, std::string>::const_iterator found =
+        g_system.environment.find(
+            internal::UpperAscii(text.substr(open + 1, close - open - 1)));
+    if (found == g_system.environment.end()) {
+      // An unknown name stays as it is; its closing % may open the next.
+      expanded += text.substr(at, close - at);
+      at = close;
+      continue;
+    }
+    expanded += text.substr(at, open - at) + found->second;
+    at = close + 1;
+  }
+  return expanded + text.substr(at);
+}
+
 void ClearCallLog() { g_system.callLog.clear(); }
 
 }  // namespace sim
@@ -265,6 +314,34 @@ void ClearCallLog() { g_system.callLog.clear(); }
 DWORD WINAPI GetLastError(void) { return g_system.lastError; }
 
 void WINAPI SetLastError(DWORD error) { g_system.lastError = error; }
+
+// Past `size`, the count needed, with the buffer holding the first `size`
+// characters and no NUL: a caller that does not look at the count reads on.
+DWORD WINAPI ExpandEnvironmentStringsA(LPCSTR source, LPSTR destination,
+                                       DWORD size) {
+  DWORD error = 0;
+  if (sim::internal::InjectedFailure("ExpandEnvironmentStringsA", &error)) {
+    g_system.lastError = error;
+    return 0;
+  }
+  if (source == NULL) {
+    g_system.lastError = ERROR_INVALID_PARAMETER;
+    return 0;
+  }
+  std::string expanded = sim::ExpandEnvironment(source);
+  DWORD needed = static_cast<DWORD>(expanded.size() + 1);
+  if (destination != NULL) {
+    memcpy(destination, expanded.c_str(), std::min(needed, size));
+  }
+  return needed;
+}
+
+// Nothing waits: a test's time passes at once.
+void WINAPI Sleep(DWORD milliseconds) {
+  (void)milliseconds;
+  DWORD error = 0;
+  sim::internal::InjectedFailure("Sleep", &error);
+}
 
 UINT WINAPI GetWindowsDirectoryA(LPSTR buffer, UINT size) {
   DWORD error = 0;

@@ -69,6 +69,10 @@ typedef HKEY* PHKEY;
 #define ERROR_MORE_DATA 234L
 #define ERROR_NO_MORE_ITEMS 259L
 #define ERROR_KEY_DELETED 1018L
+#define ERROR_BADDB 1009L
+#define ERROR_NOT_ALL_ASSIGNED 1300L
+#define ERROR_NO_SUCH_PRIVILEGE 1313L
+#define ERROR_PRIVILEGE_NOT_HELD 1314L
 
 // Registry.
 #define HKEY_CLASSES_ROOT ((HKEY)(uintptr_t)0x80000000u)
@@ -134,6 +138,9 @@ LONG WINAPI RegEnumValueA(HKEY key, DWORD index, LPSTR valueName,
                           LPDWORD valueNameLength, LPDWORD reserved,
                           LPDWORD type, LPBYTE data, LPDWORD dataSize);
 LONG WINAPI RegEnumKeyA(HKEY key, DWORD index, LPSTR name, DWORD nameSize);
+LONG WINAPI RegLoadKeyA(HKEY key, LPCSTR subKey, LPCSTR file);
+LONG WINAPI RegUnLoadKeyA(HKEY key, LPCSTR subKey);
+LONG WINAPI RegSaveKeyA(HKEY key, LPCSTR file, LPSECURITY_ATTRIBUTES security);
 
 // Files and directories.
 #define INVALID_HANDLE_VALUE ((HANDLE)(LONG_PTR)-1)
@@ -240,6 +247,9 @@ typedef OSVERSIONINFOA* LPOSVERSIONINFOA;
 UINT WINAPI GetWindowsDirectoryA(LPSTR buffer, UINT size);
 UINT WINAPI GetSystemDirectoryA(LPSTR buffer, UINT size);
 BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA info);
+DWORD WINAPI ExpandEnvironmentStringsA(LPCSTR source, LPSTR destination,
+                                       DWORD size);
+void WINAPI Sleep(DWORD milliseconds);
 BOOL WINAPI IsDBCSLeadByte(BYTE testChar);
 
 // Text in code pages.
@@ -271,6 +281,8 @@ FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR procName);
 typedef void* PSID;
 
 #define TOKEN_QUERY 0x0008
+#define TOKEN_ADJUST_PRIVILEGES 0x0020
+#define SE_PRIVILEGE_ENABLED 0x00000002L
 
 #define SE_GROUP_MANDATORY 0x00000001L
 #define SE_GROUP_ENABLED_BY_DEFAULT 0x00000002L
@@ -291,6 +303,23 @@ struct TOKEN_GROUPS {
   SID_AND_ATTRIBUTES Groups[ANYSIZE_ARRAY];
 };
 
+struct LUID {
+  DWORD LowPart;
+  LONG HighPart;
+};
+typedef LUID* PLUID;
+
+struct LUID_AND_ATTRIBUTES {
+  LUID Luid;
+  DWORD Attributes;
+};
+
+struct TOKEN_PRIVILEGES {
+  DWORD PrivilegeCount;
+  LUID_AND_ATTRIBUTES Privileges[ANYSIZE_ARRAY];
+};
+typedef TOKEN_PRIVILEGES* PTOKEN_PRIVILEGES;
+
 HANDLE WINAPI GetCurrentProcess(void);
 BOOL WINAPI OpenProcessToken(HANDLE process, DWORD desiredAccess,
                              PHANDLE token);
@@ -298,6 +327,12 @@ BOOL WINAPI GetTokenInformation(HANDLE token,
                                 TOKEN_INFORMATION_CLASS informationClass,
                                 LPVOID information, DWORD length,
                                 PDWORD returnLength);
+BOOL WINAPI LookupPrivilegeValueA(LPCSTR systemName, LPCSTR name, PLUID luid);
+BOOL WINAPI AdjustTokenPrivileges(HANDLE token, BOOL disableAll,
+                                  PTOKEN_PRIVILEGES newState,
+                                  DWORD bufferLength,
+                                  PTOKEN_PRIVILEGES previousState,
+                                  PDWORD returnLength);
 
 // Window stations (user32).
 struct HWINSTA__;

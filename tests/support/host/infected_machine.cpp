@@ -103,6 +103,8 @@ const char* const kTextsNamingFiles[] = {
     kCannotRestoreFormat,
     kCannotRestoreAfterRestartFormat,
     kCommandNotRestoredFormat,
+    kProfileNotReachedFormat,
+    kProfileLeftLoadedFormat,
 };
 
 string Upper(const string& text) {
@@ -181,6 +183,9 @@ bool MatchesText(const InfectedMachine& machine, const string& output,
     for (const string& wormFile : machine.wormFiles) {
       known = known || Upper(wormFile) == path;
     }
+    // Named as the profile list writes it when it cannot be expanded.
+    known = known || Upper(machine.awayExpandedFolder) == path ||
+            Upper(machine.awayFolder) == path;
     if (!known) return false;
     cursor = pathEnd;
   }
@@ -206,6 +211,44 @@ bool NamesTheProgramLeft(const string& output, const string& command) {
     if (upperCommand.compare(0, program.size(), program) == 0) return true;
   }
   return false;
+}
+
+// The dump lines of the away user's registry, loaded, without the keys that
+// are the worms'.
+std::set<string> AwayRegistryLines(const InfectedMachine& machine) {
+  const string prefix = Upper(kUsers + machine.awayUser);
+  const std::vector<string> wormKeys = {
+      Upper(prefix + "\\" + scene::kAwayNavidadMarker),
+      Upper(kUsers + scene::SircamVirtualMarkerKey(machine.awayUser, false))};
+  std::set<string> lines;
+  for (const string& line : Lines(sim::RegistryDump())) {
+    string upper = Upper(line);
+    if (!UpperLineIsAbout(upper, prefix) &&
+        !UpperLineIsAbout(upper, prefix + "_CLASSES")) {
+      continue;
+    }
+    bool worm = false;
+    for (const string& key : wormKeys) {
+      worm = worm || UpperLineIsAbout(upper, key);
+    }
+    if (!worm) lines.insert(line);
+  }
+  return lines;
+}
+
+// What the run left of the away user's registry: the file loads, and holds
+// all it held but the worms' keys. The profile is logged
+// off again afterwards.
+string AwayRegistryDamage(const InfectedMachine& machine) {
+  if (!sim::LoadProfile(machine.awayUser)) {
+    return "the away user's registry does not load\n";
+  }
+  string damage;
+  if (AwayRegistryLines(machine) != machine.awayRegistryBefore) {
+    damage += "the away user's registry changed\n";
+  }
+  sim::UnloadProfile(machine.awayUser, machine.awayFolder);
+  return damage;
 }
 
 }  // namespace
@@ -314,6 +357,17 @@ InfectedMachine InfectWithEverything(sim::Line line) {
   }
   machine.moveListBefore = MoveListLines();
 
+  scene::AwayUser away = scene::PlantAwayUser(line);
+  machine.awayUser = away.name;
+  machine.awayFolder = away.folder;
+  machine.awayExpandedFolder = away.expandedFolder;
+  machine.awayHiveFile = away.hiveFile;
+  machine.awayRegistryBefore = AwayRegistryLines(machine);
+  scene::UnloadAwayUser(away);
+  machine.wormFiles.push_back(away.startupCopy);
+  machine.filesByWorm.back().filesNamedInTheRegistry.push_back(
+      away.startupCopy);
+
   machine.runningWorm = scene::HoldRunning(scene::kSircamRecycledCopy);
   machine.registryBefore = sim::RegistryDump();
   machine.filesBefore = sim::FileSystemDump();
@@ -367,7 +421,18 @@ string BrokenPromises(const InfectedMachine& machine, const string& output,
       files.insert(files.end(), worm.filesNamedInTheRegistry.begin(),
                    worm.filesNamedInTheRegistry.end());
     }
+    // A user whose registry could not be loaded was not reached, and the
+    // user is told where that user's profile is.
+    const bool awayNamed =
+        output.find(ProfileNotReachedText(machine.awayExpandedFolder)) !=
+            string::npos ||
+        output.find(ProfileNotReachedText(machine.awayFolder)) != string::npos;
     for (const string& file : files) {
+      if (awayNamed &&
+          Upper(file).compare(0, machine.awayExpandedFolder.size() + 1,
+                              Upper(machine.awayExpandedFolder + "\\")) == 0) {
+        continue;
+      }
       if (sim::FileExists(file) &&
           upperOutput.find(Upper(scene::CannotDeleteText(file))) ==
               string::npos) {
@@ -394,8 +459,18 @@ string BrokenPromises(const InfectedMachine& machine, const string& output,
   return broken;
 }
 
+string ProfileNotReachedText(const string& folder) {
+  string text = kProfileNotReachedFormat;
+  return text.replace(text.find("%s"), 2, folder);
+}
+
+string ProfileLeftLoadedText(const string& folder) {
+  string text = kProfileLeftLoadedFormat;
+  return text.replace(text.find("%s"), 2, folder);
+}
+
 string DamageBeyondTheWorms(const InfectedMachine& machine) {
-  string damage;
+  string damage = AwayRegistryDamage(machine);
   std::set<string> registryBefore = Lines(machine.registryBefore);
   std::set<string> registryAfter = Lines(sim::RegistryDump());
   for (const string& line : registryBefore) {
@@ -429,6 +504,11 @@ string DamageBeyondTheWorms(const InfectedMachine& machine) {
   for (const string& path : machine.wormFiles)
     changeable.push_back(Upper(path));
   changeable.push_back("C:\\AUTOEXEC.BAT");
+  // Written back, cleaned, when the run unloads it.
+  changeable.push_back(Upper(machine.awayHiveFile));
+  changeable.push_back(
+      Upper(machine.awayExpandedFolder +
+            "\\AppData\\Local\\Microsoft\\Windows\\UsrClass.dat"));
   changeable.push_back(Upper(machine.wininitPath));
   // What Windows 9x renames wininit.ini to once it has carried it out.
   changeable.push_back(Upper(

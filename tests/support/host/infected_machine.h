@@ -5,6 +5,7 @@
 #define WORMSWEEP_TESTS_SUPPORT_HOST_INFECTED_MACHINE_H_
 
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,14 @@ struct InfectedMachine {
     std::vector<std::string> filesNamedInTheRegistry;
   };
   std::vector<WormFiles> filesByWorm;
+  // A user who is not logged on, whose registry holds Navidad's marker and
+  // whose Startup folder holds Sircam's copy; the run must leave the
+  // registry's file loadable, with everything else in it.
+  std::string awayUser;
+  std::string awayFolder;  // as the profile list holds it
+  std::string awayExpandedFolder;
+  std::string awayHiveFile;
+  std::set<std::string> awayRegistryBefore;  // its dump lines, loaded
 };
 
 // Resets the simulation to the given line and infects it with BleBla.b, the
@@ -51,6 +60,11 @@ InfectedMachine InfectWithEverything(sim::Line line);
 // a worm's path wherever a text names a file: empty when every text is.
 std::string ForeignOutput(const InfectedMachine& machine,
                           const std::string& output);
+
+// The program's text that the registry of the user whose profile is in
+// `folder` could not be loaded, or stays loaded.
+std::string ProfileNotReachedText(const std::string& folder);
+std::string ProfileLeftLoadedText(const std::string& folder);
 
 // What the run changed or deleted that is not the worms' and not a repair:
 // one description a line, empty when nothing. Also after sim::Restart(),

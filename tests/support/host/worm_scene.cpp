@@ -214,4 +214,34 @@ void PlantSircam(sim::Line line) {
                "@echo off\r\n@win \\recycled\\sirc32.exe\r\nPATH C:\\DOS\r\n");
 }
 
+const char kAwayNavidadMarker[] = "Software\\Navidad";
+
+AwayUser PlantAwayUser(sim::Line line, const std::string& name,
+                       const std::string& folder) {
+  AwayUser user;
+  bool nt = line == sim::Line::Nt;
+  user.name = !name.empty() ? name : nt ? "S-1-5-21-0-0-0-1003" : "away";
+  user.folder = !folder.empty() ? folder
+                : nt            ? "%SystemDrive%\\Documents and Settings\\Away"
+                                : "C:\\WINDOWS\\Profiles\\Away";
+  user.expandedFolder = sim::ExpandEnvironment(user.folder);
+  user.hiveFile = user.expandedFolder + (nt ? "\\NTUSER.DAT" : "\\USER.DAT");
+  const std::string startup =
+      user.expandedFolder + "\\Start Menu\\Programs\\Startup";
+  user.startupCopy = startup + kSircamStartupCopyName;
+  sim::SetStringValue(HKEY_USERS, ProfileShellFoldersKey(user.name), "Startup",
+                      startup);
+  sim::SetStringValue(HKEY_USERS, user.name + "\\Software\\Vendor", "Mode",
+                      "slow");
+  sim::PutFile(user.startupCopy, kWormBody);
+  sim::PutFile(startup + "\\Office.lnk", "a shortcut");
+  PlantNavidadMarker("Navidad", user.name);
+  if (nt) PlantSircamVirtualMarker(user.name, false);
+  return user;
+}
+
+void UnloadAwayUser(const AwayUser& user) {
+  sim::UnloadProfile(user.name, user.folder);
+}
+
 }  // namespace scene

@@ -107,6 +107,24 @@ std::string PlantSircamVirtualMarker(const std::string& profile, bool wow64);
 std::vector<std::string> PlantSircamVirtualCopies(
     const std::string& profile, const std::string& localAppData,
     sim::Line line);
+// A user who is not logged on, who ran Navidad's first variant and Sircam:
+// the marker in that user's registry, Sircam's copy in that user's Startup
+// folder (which the profile's Shell Folders name) and, on the NT line as on
+// Windows Vista and later, Sircam's marker in that user's virtual store.
+// Planted loaded under HKEY_USERS; UnloadAwayUser then logs the user off.
+struct AwayUser {
+  std::string name;
+  std::string folder;  // as ProfileList holds it
+  std::string expandedFolder;
+  std::string startupCopy;
+  std::string hiveFile;
+};
+AwayUser PlantAwayUser(sim::Line line, const std::string& name = "",
+                       const std::string& folder = "");
+void UnloadAwayUser(const AwayUser& user);
+// The Navidad marker below the away user's profile key.
+extern const char kAwayNavidadMarker[];
+
 // Everything Sircam leaves on a machine of `line`: the marker, its service
 // entry (as a value and as a subkey), the open command it took over, its
 // copies (in the recycle folder, the Windows and system directories, and the
