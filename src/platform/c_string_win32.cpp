@@ -73,4 +73,13 @@ int strcmp(const char* first, const char* second) {
   return *a < *b ? -1 : (*a > *b ? 1 : 0);
 }
 
+char* strstr(const char* text, const char* part) {
+  for (;; ++text) {
+    size_t i = 0;
+    while (part[i] != '\0' && text[i] == part[i]) ++i;
+    if (part[i] == '\0') return const_cast<char*>(text);
+    if (*text == '\0') return NULL;
+  }
+}
+
 }  // extern "C"
