@@ -104,28 +104,27 @@ bool HoldsOnlyTheLink(const char* name, const char* takenType) {
   return onlyTheLink;
 }
 
-bool OpenExecutableOpenCommand(HKEY& key) {
-  return OpenKeyForChange(HKEY_CLASSES_ROOT, kExecutableOpenCommandKey, key);
-}
-
 void ResetOpenCommand(HKEY key) {
   WriteDefaultText(key, kStandardOpenCommand);
   RegCloseKey(key);
 }
 
-void ReadOpenCommand(PathBuffer& command) {
+bool ReadOpenCommand(PathBuffer& command) {
   command[0] = '\0';
   HKEY key;
   if (RegOpenKeyExA(HKEY_CLASSES_ROOT, kExecutableOpenCommandKey, 0, KEY_READ,
                     &key) != ERROR_SUCCESS) {
-    return;
+    return false;
   }
-  ReadRegistryText(key, NULL, command);
+  bool read = ReadRegistryText(key, NULL, command);
   RegCloseKey(key);
+  return read;
 }
 
-void RestoreOpenCommand(PathBuffer& command) {
+bool RestoreOpenCommand(PathBuffer& command) {
   HKEY key;
-  if (OpenExecutableOpenCommand(key)) ResetOpenCommand(key);
-  ReadOpenCommand(command);
+  if (OpenKeyForChange(HKEY_CLASSES_ROOT, kExecutableOpenCommandKey, key)) {
+    ResetOpenCommand(key);
+  }
+  return ReadOpenCommand(command);
 }
