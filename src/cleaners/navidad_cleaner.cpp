@@ -130,13 +130,8 @@ const NavidadVariant kNavidadVariants[kNavidadVariantCount] = {
 };
 
 void ReadNavidadLinks(NavidadLinks& links) {
-  links.AutostartValue[0] = '\0';
-  HKEY run;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRunKey, 0, KEY_READ, &run) ==
-      ERROR_SUCCESS) {
-    ReadRegistryString(run, kAutostartValue, links.AutostartValue);
-    RegCloseKey(run);
-  }
+  ReadKeyString(HKEY_LOCAL_MACHINE, kRunKey, KEY_READ, kAutostartValue,
+                links.AutostartValue);
   ReadOpenCommand(links.OpenCommand);
 }
 

@@ -189,10 +189,13 @@ struct StartupCopies {
   DWORD count;
 };
 
-// A folder is only what a text value names: data of another type, read as
+// The folder that value `valueName` of key `keyPath` below `root` names. A
+// folder is only what a text value names: data of another type, read as
 // text, could name any place.
-bool ReadFolder(HKEY key, const char* valueName, PathBuffer& folder) {
-  return ReadRegistryString(key, valueName, folder) && folder[0] != '\0';
+bool ReadFolder(HKEY root, const char* keyPath, REGSAM access,
+                const char* valueName, PathBuffer& folder) {
+  return ReadKeyString(root, keyPath, access, valueName, folder) &&
+         folder[0] != '\0';
 }
 
 void DeleteStartupCopyOnce(const char* folder, StartupCopies& looked,
@@ -217,14 +220,10 @@ void DeleteStartupCopyOnce(const char* folder, StartupCopies& looked,
 void DeleteStartupCopyNamedIn(HKEY root, const char* keyPath,
                               const char* valueName, REGSAM access,
                               StartupCopies& looked, CopyRemoval& removal) {
-  HKEY shellFolders;
-  if (RegOpenKeyExA(root, keyPath, 0, access, &shellFolders) != ERROR_SUCCESS) {
-    return;
-  }
   PathBuffer folder = "";
-  bool named = ReadFolder(shellFolders, valueName, folder);
-  RegCloseKey(shellFolders);
-  if (named) DeleteStartupCopyOnce(folder, looked, removal);
+  if (ReadFolder(root, keyPath, access, valueName, folder)) {
+    DeleteStartupCopyOnce(folder, looked, removal);
+  }
 }
 
 // `path` without its drive and the backslashes after it: where the virtual
@@ -244,16 +243,12 @@ void DeleteVirtualStoreCopies(const char* profile, const char* windowsDirectory,
                               const char* systemDirectory,
                               CopyRemoval& removal) {
   PathBuffer keyPath = "";
-  if (!JoinPath(profile, kShellFoldersKey, keyPath)) return;
-  HKEY shellFolders;
-  if (RegOpenKeyExA(HKEY_USERS, keyPath, 0, KEY_READ, &shellFolders) !=
-      ERROR_SUCCESS) {
+  PathBuffer store = "";
+  if (!JoinPath(profile, kShellFoldersKey, keyPath) ||
+      !ReadFolder(HKEY_USERS, keyPath, KEY_READ, kLocalAppDataValue, store) ||
+      !JoinPath(store, kVirtualStoreFolder, store)) {
     return;
   }
-  PathBuffer store = "";
-  bool named = ReadFolder(shellFolders, kLocalAppDataValue, store);
-  RegCloseKey(shellFolders);
-  if (!named || !JoinPath(store, kVirtualStoreFolder, store)) return;
   PathBuffer directory = "";
   if (JoinPath(store, WithoutDrive(windowsDirectory), directory)) {
     DeleteCopy(directory, kSircamWindowsCopy, removal);

@@ -41,6 +41,18 @@ bool ReadRegistryString(HKEY key, const char* valueName, PathBuffer& text) {
   return ReadText(key, valueName, &type, text);
 }
 
+bool ReadKeyString(HKEY root, const char* path, REGSAM access,
+                   const char* valueName, PathBuffer& text) {
+  HKEY key;
+  if (RegOpenKeyExA(root, path, 0, access, &key) != ERROR_SUCCESS) {
+    text[0] = '\0';
+    return false;
+  }
+  bool read = ReadRegistryString(key, valueName, text);
+  RegCloseKey(key);
+  return read;
+}
+
 bool WriteDefaultText(HKEY key, const char* text) {
   // The value is always written with the full buffer size; copying the text
   // into zeroed storage first keeps the write from reading past a short text.

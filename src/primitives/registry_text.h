@@ -24,6 +24,12 @@ bool ReadRegistryText(HKEY key, const char* valueName, PathBuffer& text);
 // another type, read as text, could name any file or place.
 bool ReadRegistryString(HKEY key, const char* valueName, PathBuffer& text);
 
+// Opens `path` below `root` with `access`, reads value `valueName` as
+// ReadRegistryString does and closes the key again. False (and `text` empty)
+// also when the key cannot be opened.
+bool ReadKeyString(HKEY root, const char* path, REGSAM access,
+                   const char* valueName, PathBuffer& text);
+
 // Writes `text` as the default value of the open `key`, type REG_SZ, with a
 // data size of 260 bytes: the text, its NUL, then zero bytes. False when the
 // text does not fit or the write fails.

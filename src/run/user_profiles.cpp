@@ -177,15 +177,11 @@ void ReportNotReached(const char* folder) {
 // what can be shown of it.
 bool ReadProfileFolder(HKEY list, const char* name, PathBuffer& folder) {
   folder[0] = '\0';
-  HKEY profile;
-  if (RegOpenKeyExA(list, name, 0, KEY_READ, &profile) != ERROR_SUCCESS) {
+  PathBuffer written;
+  if (!ReadKeyString(list, name, KEY_READ, kProfileFolderValue, written) ||
+      written[0] == '\0') {
     return false;
   }
-  PathBuffer written;
-  bool read = ReadRegistryString(profile, kProfileFolderValue, written) &&
-              written[0] != '\0';
-  RegCloseKey(profile);
-  if (!read) return false;
   DWORD length = ExpandEnvironmentStringsA(written, folder, MAX_PATH);
   if (length != 0 && length <= MAX_PATH) return true;
   CopyText(written, folder);
