@@ -56,10 +56,7 @@ void RepairAssociation(const char* extensions, const char* types,
   PathBuffer type;
   for (const char* cursor = types;
        NextListItem(cursor, kMaxTypeLength, type);) {
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, type, 0, KEY_READ, &key) ==
-        ERROR_SUCCESS) {
-      RegCloseKey(key);
+    if (CanOpenKey(HKEY_CLASSES_ROOT, type)) {
       CopyText(type, chosenType);
       break;
     }

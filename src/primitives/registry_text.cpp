@@ -32,6 +32,15 @@ bool OpenKeyForChange(HKEY root, const char* path, HKEY& key) {
          ERROR_SUCCESS;
 }
 
+bool CanOpenKey(HKEY root, const char* path) {
+  HKEY key;
+  if (RegOpenKeyExA(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS) {
+    return false;
+  }
+  RegCloseKey(key);
+  return true;
+}
+
 bool ReadRegistryText(HKEY key, const char* valueName, PathBuffer& text) {
   return ReadText(key, valueName, NULL, text);
 }

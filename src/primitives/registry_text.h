@@ -13,6 +13,10 @@
 // False when it cannot be opened.
 bool OpenKeyForChange(HKEY root, const char* path, HKEY& key);
 
+// Whether `path` below `root` can be opened with KEY_READ; it is closed
+// again.
+bool CanOpenKey(HKEY root, const char* path);
+
 // Reads value `valueName` (NULL or "" for the default value) of the open
 // `key` into `text`, with a 260-byte buffer. True with a NUL-terminated text;
 // false (and `text` empty) when the read fails or the data fills the buffer

@@ -140,6 +140,15 @@ TEST_F(RegistryTextTest, ReadsTheDefaultValueByEitherName) {
   EXPECT_EQ("default", text);
 }
 
+TEST_F(RegistryTextTest, CanOpenKeyClosesWhatItOpened) {
+  sim::MakeKeyReadOnlyForUser(HKEY_CURRENT_USER, kKey);
+  EXPECT_TRUE(CanOpenKey(HKEY_CURRENT_USER, kKey));
+  EXPECT_FALSE(CanOpenKey(HKEY_CURRENT_USER, "Software\\Absent"));
+  sim::FailCall("RegOpenKeyExA", ERROR_ACCESS_DENIED);
+  EXPECT_FALSE(CanOpenKey(HKEY_CURRENT_USER, kKey));
+  EXPECT_EQ(0, sim::OpenKeyCount());
+}
+
 // The key is opened by its path with the access asked for, and closed again.
 TEST_F(RegistryTextTest, ReadsAStringByTheKeysPath) {
   sim::SetStringValue(HKEY_CURRENT_USER, kKey, "folder", "c:\\users\\x");
