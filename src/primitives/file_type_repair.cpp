@@ -84,7 +84,7 @@ bool HoldsOnlyTheLink(const char* name, const char* takenType) {
   }
   DWORD subkeys = 0;
   DWORD values = 0;
-  PathBuffer firstValue = "";
+  PathBuffer firstValue;
   DWORD nameLength = MAX_PATH;
   // The 9x line gives every key a default value, and does not document
   // whether it counts it: the one value counted must be seen to be the
