@@ -43,7 +43,7 @@ bool RemoveMarker(HKEY profile, const NavidadVariant& variant) {
 // (which is one of them) first. True when it was found in any.
 bool RemoveMarkers(const NavidadVariant& variant) {
   bool found = RemoveMarker(HKEY_CURRENT_USER, variant);
-  PathBuffer name = "";
+  PathBuffer name;
   for (DWORD index = 0;
        RegEnumKeyA(HKEY_USERS, index, name, MAX_PATH) == ERROR_SUCCESS;
        ++index) {
@@ -130,26 +130,23 @@ const NavidadVariant kNavidadVariants[kNavidadVariantCount] = {
 };
 
 void ReadNavidadLinks(NavidadLinks& links) {
-  links.AutostartValue[0] = '\0';
-  HKEY run;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRunKey, 0, KEY_READ, &run) ==
-      ERROR_SUCCESS) {
-    ReadRegistryString(run, kAutostartValue, links.AutostartValue);
-    RegCloseKey(run);
-  }
+  ReadKeyString(HKEY_LOCAL_MACHINE, kRunKey, KEY_READ, kAutostartValue,
+                links.AutostartValue);
   ReadOpenCommand(links.OpenCommand);
 }
 
 void CleanNavidadVariant(const NavidadVariant& variant,
                          const NavidadLinks& links, RunState& run) {
   if (!RemoveMarkers(variant)) return;
-  PathBuffer wormPath = "";
+  PathBuffer wormPath;
+  wormPath[0] = '\0';
   TakeWormPath(variant, links, wormPath);
   RemoveAutostartValue();
 
   PathBuffer command;
   RestoreOpenCommand(command);
-  PathBuffer startedProgram = "";
+  PathBuffer startedProgram;
+  startedProgram[0] = '\0';
   TakeCommandProgram(WithoutQuote(command), variant.WormFileName,
                      startedProgram);
   if (wormPath[0] != '\0') {

@@ -107,12 +107,12 @@ bool VirtualMarkerPath(const char* profile, const char* marker,
 // Windows Vista and later make them; no version is asked, which a
 // compatibility mode could make lie.
 bool VirtualStoreHoldsMarker() {
-  PathBuffer profile = "";
+  PathBuffer profile;
   for (DWORD index = 0;
        RegEnumKeyA(HKEY_USERS, index, profile, MAX_PATH) == ERROR_SUCCESS;
        ++index) {
     for (const char* marker : kVirtualMarkerKeys) {
-      PathBuffer path = "";
+      PathBuffer path;
       HKEY key;
       if (VirtualMarkerPath(profile, marker, path) &&
           OpenKeyForChange(HKEY_USERS, path, key)) {
@@ -175,7 +175,7 @@ void DeleteCopyAt(const char* path, CopyRemoval& removal) {
 // A path that does not fit is never looked up: cut short, it could name
 // another file.
 void DeleteCopy(const char* directory, const char* name, CopyRemoval& removal) {
-  PathBuffer path = "";
+  PathBuffer path;
   if (JoinPath(directory, name, path)) DeleteCopyAt(path, removal);
 }
 
@@ -189,15 +189,18 @@ struct StartupCopies {
   DWORD count;
 };
 
-// A folder is only what a text value names: data of another type, read as
+// The folder that value `valueName` of key `keyPath` below `root` names. A
+// folder is only what a text value names: data of another type, read as
 // text, could name any place.
-bool ReadFolder(HKEY key, const char* valueName, PathBuffer& folder) {
-  return ReadRegistryString(key, valueName, folder) && folder[0] != '\0';
+bool ReadFolder(HKEY root, const char* keyPath, REGSAM access,
+                const char* valueName, PathBuffer& folder) {
+  return ReadKeyString(root, keyPath, access, valueName, folder) &&
+         folder[0] != '\0';
 }
 
 void DeleteStartupCopyOnce(const char* folder, StartupCopies& looked,
                            CopyRemoval& removal) {
-  PathBuffer path = "";
+  PathBuffer path;
   if (!JoinPath(folder, kSircamStartupCopy, path)) return;
   for (DWORD i = 0; i < looked.count; ++i) {
     // A folder spelt once more in other letters of a double-byte code page
@@ -217,20 +220,16 @@ void DeleteStartupCopyOnce(const char* folder, StartupCopies& looked,
 void DeleteStartupCopyNamedIn(HKEY root, const char* keyPath,
                               const char* valueName, REGSAM access,
                               StartupCopies& looked, CopyRemoval& removal) {
-  HKEY shellFolders;
-  if (RegOpenKeyExA(root, keyPath, 0, access, &shellFolders) != ERROR_SUCCESS) {
-    return;
+  PathBuffer folder;
+  if (ReadFolder(root, keyPath, access, valueName, folder)) {
+    DeleteStartupCopyOnce(folder, looked, removal);
   }
-  PathBuffer folder = "";
-  bool named = ReadFolder(shellFolders, valueName, folder);
-  RegCloseKey(shellFolders);
-  if (named) DeleteStartupCopyOnce(folder, looked, removal);
 }
 
 // `path` without its drive and the backslashes after it: where the virtual
 // store keeps what is written there.
 const char* WithoutDrive(const char* path) {
-  PathBuffer drive = "";
+  PathBuffer drive;
   DriveOf(path, drive);
   path += strlen(drive);
   while (*path == '\\') ++path;
@@ -243,18 +242,14 @@ const char* WithoutDrive(const char* path) {
 void DeleteVirtualStoreCopies(const char* profile, const char* windowsDirectory,
                               const char* systemDirectory,
                               CopyRemoval& removal) {
-  PathBuffer keyPath = "";
-  if (!JoinPath(profile, kShellFoldersKey, keyPath)) return;
-  HKEY shellFolders;
-  if (RegOpenKeyExA(HKEY_USERS, keyPath, 0, KEY_READ, &shellFolders) !=
-      ERROR_SUCCESS) {
+  PathBuffer keyPath;
+  PathBuffer store;
+  if (!JoinPath(profile, kShellFoldersKey, keyPath) ||
+      !ReadFolder(HKEY_USERS, keyPath, KEY_READ, kLocalAppDataValue, store) ||
+      !JoinPath(store, kVirtualStoreFolder, store)) {
     return;
   }
-  PathBuffer store = "";
-  bool named = ReadFolder(shellFolders, kLocalAppDataValue, store);
-  RegCloseKey(shellFolders);
-  if (!named || !JoinPath(store, kVirtualStoreFolder, store)) return;
-  PathBuffer directory = "";
+  PathBuffer directory;
   if (JoinPath(store, WithoutDrive(windowsDirectory), directory)) {
     DeleteCopy(directory, kSircamWindowsCopy, removal);
     if (JoinPath(directory, kWow64SystemFolder, directory)) {
@@ -273,14 +268,14 @@ void CleanVirtualStore(const char* profile, const char* windowsDirectory,
                        const char* systemDirectory, CopyRemoval& removal) {
   bool found = false;
   for (const char* marker : kVirtualMarkerKeys) {
-    PathBuffer path = "";
+    PathBuffer path;
     if (VirtualMarkerPath(profile, marker, path) &&
         RemoveMarker(HKEY_USERS, path)) {
       found = true;
     }
   }
   if (!found) return;
-  PathBuffer user = "";
+  PathBuffer user;
   CopyText(profile, user);
   user[strlen(user) - (sizeof kClassesKeySuffix - 1)] = '\0';
   DeleteVirtualStoreCopies(user, windowsDirectory, systemDirectory, removal);
@@ -294,11 +289,11 @@ void CleanVirtualStore(const char* profile, const char* windowsDirectory,
 void CleanLoadedProfiles(const char* windowsDirectory,
                          const char* systemDirectory, StartupCopies& looked,
                          CopyRemoval& removal) {
-  PathBuffer profile = "";
+  PathBuffer profile;
   for (DWORD index = 0;
        RegEnumKeyA(HKEY_USERS, index, profile, MAX_PATH) == ERROR_SUCCESS;
        ++index) {
-    PathBuffer keyPath = "";
+    PathBuffer keyPath;
     if (JoinPath(profile, kShellFoldersKey, keyPath)) {
       DeleteStartupCopyNamedIn(HKEY_USERS, keyPath, kStartupFolderValue,
                                KEY_READ, looked, removal);
@@ -350,8 +345,8 @@ void RestoreAfterWaiting(const char* saved, const char* replaced,
 // so it is scheduled only when that file is gone or going. Whatever of it
 // waits calls for the restart.
 void RestoreSystemProgram(const char* drive, RunState& run) {
-  PathBuffer saved = "";
-  PathBuffer replaced = "";
+  PathBuffer saved;
+  PathBuffer replaced;
   if (!JoinPath(drive, kSavedSystemProgram, saved) ||
       !JoinPath(drive, kSystemProgram, replaced)) {
     return;
@@ -405,19 +400,19 @@ bool CleanSircam(RunState& run) {
   removal.keptCopy[0] = '\0';
   RestoreOpenCommand(removal.openCommand);
 
-  PathBuffer windowsDirectory = "";
+  PathBuffer windowsDirectory;
   if (!ReportedOrUsualDirectory(
           GetWindowsDirectoryA(windowsDirectory, MAX_PATH), kNtWindowsDirectory,
           kOtherWindowsDirectory, windowsDirectory)) {
     return false;
   }
-  PathBuffer drive = "";
+  PathBuffer drive;
   DriveOf(windowsDirectory, drive);
   DeleteCopy(drive, kSircamRecycledCopy, removal);
   DeleteCopy(drive, kSircamRecycledData, removal);
   DeleteCopy(windowsDirectory, kSircamWindowsCopy, removal);
 
-  PathBuffer systemDirectory = "";
+  PathBuffer systemDirectory;
   if (!ReportedOrUsualDirectory(GetSystemDirectoryA(systemDirectory, MAX_PATH),
                                 kNtSystemDirectory, kOtherSystemDirectory,
                                 systemDirectory)) {

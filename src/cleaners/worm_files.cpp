@@ -27,7 +27,7 @@ bool IsWormFileName(const char* name) {
     if (SameName(name, file + FileNameOffset(file))) return true;
   }
   for (const NavidadVariant& variant : kNavidadVariants) {
-    PathBuffer deleted = "";
+    PathBuffer deleted;
     const char* program =
         variant.WormFileName + FileNameOffset(variant.WormFileName);
     if (variant.DeletesVxd

@@ -56,10 +56,7 @@ void RepairAssociation(const char* extensions, const char* types,
   PathBuffer type;
   for (const char* cursor = types;
        NextListItem(cursor, kMaxTypeLength, type);) {
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, type, 0, KEY_READ, &key) ==
-        ERROR_SUCCESS) {
-      RegCloseKey(key);
+    if (CanOpenKey(HKEY_CLASSES_ROOT, type)) {
       CopyText(type, chosenType);
       break;
     }
@@ -87,7 +84,7 @@ bool HoldsOnlyTheLink(const char* name, const char* takenType) {
   }
   DWORD subkeys = 0;
   DWORD values = 0;
-  PathBuffer firstValue = "";
+  PathBuffer firstValue;
   DWORD nameLength = MAX_PATH;
   // The 9x line gives every key a default value, and does not document
   // whether it counts it: the one value counted must be seen to be the
@@ -104,28 +101,27 @@ bool HoldsOnlyTheLink(const char* name, const char* takenType) {
   return onlyTheLink;
 }
 
-bool OpenExecutableOpenCommand(HKEY& key) {
-  return OpenKeyForChange(HKEY_CLASSES_ROOT, kExecutableOpenCommandKey, key);
-}
-
 void ResetOpenCommand(HKEY key) {
   WriteDefaultText(key, kStandardOpenCommand);
   RegCloseKey(key);
 }
 
-void ReadOpenCommand(PathBuffer& command) {
+bool ReadOpenCommand(PathBuffer& command) {
   command[0] = '\0';
   HKEY key;
   if (RegOpenKeyExA(HKEY_CLASSES_ROOT, kExecutableOpenCommandKey, 0, KEY_READ,
                     &key) != ERROR_SUCCESS) {
-    return;
+    return false;
   }
-  ReadRegistryText(key, NULL, command);
+  bool read = ReadRegistryText(key, NULL, command);
   RegCloseKey(key);
+  return read;
 }
 
-void RestoreOpenCommand(PathBuffer& command) {
+bool RestoreOpenCommand(PathBuffer& command) {
   HKEY key;
-  if (OpenExecutableOpenCommand(key)) ResetOpenCommand(key);
-  ReadOpenCommand(command);
+  if (OpenKeyForChange(HKEY_CLASSES_ROOT, kExecutableOpenCommandKey, key)) {
+    ResetOpenCommand(key);
+  }
+  return ReadOpenCommand(command);
 }

@@ -33,22 +33,18 @@ void ClearTypeDefault(const char* name, const char* takenType);
 // else: no other value, no subkey.
 bool HoldsOnlyTheLink(const char* name, const char* takenType);
 
-// Opens kExecutableOpenCommandKey with KEY_READ | KEY_WRITE. False when it
-// cannot be opened.
-bool OpenExecutableOpenCommand(HKEY& key);
-
 // Writes kStandardOpenCommand as the default value of `key` (the open command
 // key, opened by the caller with KEY_READ | KEY_WRITE) and closes `key`.
 void ResetOpenCommand(HKEY key);
 
 // Reads the default value of kExecutableOpenCommandKey, opened with KEY_READ,
-// which a key that the user may not change still grants. `command` is empty
-// when the key cannot be opened or read.
-void ReadOpenCommand(PathBuffer& command);
+// which a key that the user may not change still grants. False (and
+// `command` empty) when the key cannot be opened or read.
+bool ReadOpenCommand(PathBuffer& command);
 
-// ResetOpenCommand when the key can be opened for changing, then
-// ReadOpenCommand: where the key may not be changed, or the write fails, the
-// command read back is still the one a worm wrote.
-void RestoreOpenCommand(PathBuffer& command);
+// ResetOpenCommand when the key can be opened with KEY_READ | KEY_WRITE, then
+// ReadOpenCommand, whose result it returns: where the key may not be changed,
+// or the write fails, the command read back is still the one a worm wrote.
+bool RestoreOpenCommand(PathBuffer& command);
 
 #endif  // WORMSWEEP_PRIMITIVES_FILE_TYPE_REPAIR_H_

@@ -32,6 +32,15 @@ bool OpenKeyForChange(HKEY root, const char* path, HKEY& key) {
          ERROR_SUCCESS;
 }
 
+bool CanOpenKey(HKEY root, const char* path) {
+  HKEY key;
+  if (RegOpenKeyExA(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS) {
+    return false;
+  }
+  RegCloseKey(key);
+  return true;
+}
+
 bool ReadRegistryText(HKEY key, const char* valueName, PathBuffer& text) {
   return ReadText(key, valueName, NULL, text);
 }
@@ -39,6 +48,18 @@ bool ReadRegistryText(HKEY key, const char* valueName, PathBuffer& text) {
 bool ReadRegistryString(HKEY key, const char* valueName, PathBuffer& text) {
   DWORD type = REG_NONE;
   return ReadText(key, valueName, &type, text);
+}
+
+bool ReadKeyString(HKEY root, const char* path, REGSAM access,
+                   const char* valueName, PathBuffer& text) {
+  HKEY key;
+  if (RegOpenKeyExA(root, path, 0, access, &key) != ERROR_SUCCESS) {
+    text[0] = '\0';
+    return false;
+  }
+  bool read = ReadRegistryString(key, valueName, text);
+  RegCloseKey(key);
+  return read;
 }
 
 bool WriteDefaultText(HKEY key, const char* text) {

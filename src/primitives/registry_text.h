@@ -13,6 +13,10 @@
 // False when it cannot be opened.
 bool OpenKeyForChange(HKEY root, const char* path, HKEY& key);
 
+// Whether `path` below `root` can be opened with KEY_READ; it is closed
+// again.
+bool CanOpenKey(HKEY root, const char* path);
+
 // Reads value `valueName` (NULL or "" for the default value) of the open
 // `key` into `text`, with a 260-byte buffer. True with a NUL-terminated text;
 // false (and `text` empty) when the read fails or the data fills the buffer
@@ -23,6 +27,12 @@ bool ReadRegistryText(HKEY key, const char* valueName, PathBuffer& text);
 // empty) also when its type is neither REG_SZ nor REG_EXPAND_SZ. Data of
 // another type, read as text, could name any file or place.
 bool ReadRegistryString(HKEY key, const char* valueName, PathBuffer& text);
+
+// Opens `path` below `root` with `access`, reads value `valueName` as
+// ReadRegistryString does and closes the key again. False (and `text` empty)
+// also when the key cannot be opened.
+bool ReadKeyString(HKEY root, const char* path, REGSAM access,
+                   const char* valueName, PathBuffer& text);
 
 // Writes `text` as the default value of the open `key`, type REG_SZ, with a
 // data size of 260 bytes: the text, its NUL, then zero bytes. False when the

@@ -5,22 +5,9 @@
 #include "platform/windows_api.h"
 #include "primitives/file_type_repair.h"
 #include "primitives/path_building.h"
-#include "primitives/registry_text.h"
 #include "report/report.h"
 
 namespace {
-
-// With KEY_READ, which a key that the user may not change still grants.
-bool ReadCommand(PathBuffer& command) {
-  HKEY key;
-  if (RegOpenKeyExA(HKEY_CLASSES_ROOT, kExecutableOpenCommandKey, 0, KEY_READ,
-                    &key) != ERROR_SUCCESS) {
-    return false;
-  }
-  bool read = ReadRegistryText(key, NULL, command);
-  RegCloseKey(key);
-  return read;
-}
 
 // The program that `command` starts: the text between its quotes when it
 // begins with one (to its end when the quote is not closed), else up to the
@@ -43,13 +30,12 @@ bool TakeStartedProgram(const char* command, PathBuffer& program) {
 
 void CheckOpenCommand(RunState& run) {
   PathBuffer command;
-  if (!ReadCommand(command) || strcmp(command, kStandardOpenCommand) == 0) {
+  if (!ReadOpenCommand(command) || strcmp(command, kStandardOpenCommand) == 0) {
     return;
   }
-  HKEY key;
-  if (OpenExecutableOpenCommand(key)) ResetOpenCommand(key);
   PathBuffer program;
-  if (!ReadCommand(command) || strcmp(command, kStandardOpenCommand) == 0 ||
+  if (!RestoreOpenCommand(command) ||
+      strcmp(command, kStandardOpenCommand) == 0 ||
       !TakeStartedProgram(command, program)) {
     return;
   }

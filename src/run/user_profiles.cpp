@@ -139,15 +139,6 @@ bool IsServiceOrBackupKey(const char* name) {
          SameName(name + length - suffixLength, kBackupKeySuffix);
 }
 
-bool IsLoaded(const char* name) {
-  HKEY profile;
-  if (RegOpenKeyExA(HKEY_USERS, name, 0, KEY_READ, &profile) != ERROR_SUCCESS) {
-    return false;
-  }
-  RegCloseKey(profile);
-  return true;
-}
-
 bool IsFile(const char* path) {
   DWORD attributes = GetFileAttributesA(path);
   return attributes != INVALID_FILE_ATTRIBUTES &&
@@ -177,15 +168,11 @@ void ReportNotReached(const char* folder) {
 // what can be shown of it.
 bool ReadProfileFolder(HKEY list, const char* name, PathBuffer& folder) {
   folder[0] = '\0';
-  HKEY profile;
-  if (RegOpenKeyExA(list, name, 0, KEY_READ, &profile) != ERROR_SUCCESS) {
+  PathBuffer written;
+  if (!ReadKeyString(list, name, KEY_READ, kProfileFolderValue, written) ||
+      written[0] == '\0') {
     return false;
   }
-  PathBuffer written;
-  bool read = ReadRegistryString(profile, kProfileFolderValue, written) &&
-              written[0] != '\0';
-  RegCloseKey(profile);
-  if (!read) return false;
   DWORD length = ExpandEnvironmentStringsA(written, folder, MAX_PATH);
   if (length != 0 && length <= MAX_PATH) return true;
   CopyText(written, folder);
@@ -217,7 +204,9 @@ bool LoadHives(DWORD index, const char* folder, bool ntLine) {
 // service's. A profile whose folder the list does not name cannot be named
 // either.
 void LoadProfile(HKEY list, const char* name, bool ntLine) {
-  if ((ntLine && IsServiceOrBackupKey(name)) || IsLoaded(name)) return;
+  if ((ntLine && IsServiceOrBackupKey(name)) || CanOpenKey(HKEY_USERS, name)) {
+    return;
+  }
   PathBuffer folder;
   if (!ReadProfileFolder(list, name, folder) ||
       g_profileCount == kMostProfiles ||
@@ -287,12 +276,9 @@ void LoadUserProfiles() {
   SetConsoleCtrlHandler(UnloadBeforeTheEnd, TRUE);
   PrivilegeChange privileges;
   bool changed = EnablePrivileges(privileges);
-  HKEY ntList;
   // A machine upgraded from the 9x line may keep that line's list, whose
   // profiles this Windows does not use.
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kNtProfileList, 0, KEY_READ, &ntList) ==
-      ERROR_SUCCESS) {
-    RegCloseKey(ntList);
+  if (CanOpenKey(HKEY_LOCAL_MACHINE, kNtProfileList)) {
     LoadProfileList(kNtProfileList, true);
   } else {
     LoadProfileList(k9xProfileList, false);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string.h>
+
 #include <string>
 
 #include "sim/sim_control.h"
@@ -205,6 +207,41 @@ TEST_P(FileTypeRepairTest, ResetOpenCommandWritesAndCloses) {
   ResetOpenCommand(key);
 
   EXPECT_EQ(Written("\"%1\" %*"), Default(kExecutableOpenCommandKey));
+}
+
+// What the command is read back as tells whether it can be trusted: a
+// failed read is no command, whatever the buffer held before.
+TEST_P(FileTypeRepairTest, ReadingTheCommandTellsWhetherItWasRead) {
+  struct Case {
+    const char* name;
+    bool planted;
+    const char* failingCall;
+    bool read;
+    const char* command;
+  };
+  const Case cases[] = {
+      {"written", true, nullptr, true, "\"%1\" %*"},
+      {"no key", false, nullptr, false, ""},
+      {"unreadable", true, "RegQueryValueExA", false, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    sim::Reset(GetParam());
+    if (c.planted) {
+      sim::SetStringValue(HKEY_CLASSES_ROOT, kExecutableOpenCommandKey, "",
+                          "worm.exe \"%1\" %*");
+    }
+    if (c.failingCall != nullptr) {
+      // The read after the write, when the key opens for the write.
+      sim::FailCall(c.failingCall, ERROR_ACCESS_DENIED, 1, true);
+    }
+    PathBuffer command = "junk";
+    EXPECT_EQ(c.read, RestoreOpenCommand(command));
+    EXPECT_STREQ(c.command, command);
+    strcpy(command, "junk");
+    EXPECT_EQ(c.read, ReadOpenCommand(command));
+    EXPECT_STREQ(c.command, command);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(BothLines, FileTypeRepairTest,

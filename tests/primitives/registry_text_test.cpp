@@ -140,6 +140,48 @@ TEST_F(RegistryTextTest, ReadsTheDefaultValueByEitherName) {
   EXPECT_EQ("default", text);
 }
 
+TEST_F(RegistryTextTest, CanOpenKeyClosesWhatItOpened) {
+  sim::MakeKeyReadOnlyForUser(HKEY_CURRENT_USER, kKey);
+  EXPECT_TRUE(CanOpenKey(HKEY_CURRENT_USER, kKey));
+  EXPECT_FALSE(CanOpenKey(HKEY_CURRENT_USER, "Software\\Absent"));
+  sim::FailCall("RegOpenKeyExA", ERROR_ACCESS_DENIED);
+  EXPECT_FALSE(CanOpenKey(HKEY_CURRENT_USER, kKey));
+  EXPECT_EQ(0, sim::OpenKeyCount());
+}
+
+// The key is opened by its path with the access asked for, and closed again.
+TEST_F(RegistryTextTest, ReadsAStringByTheKeysPath) {
+  sim::SetStringValue(HKEY_CURRENT_USER, kKey, "folder", "c:\\users\\x");
+  sim::SetRawValue(HKEY_CURRENT_USER, kKey, "binary", REG_BINARY,
+                   std::string("c:\\x\0", 5));
+  sim::MakeKeyReadOnlyForUser(HKEY_CURRENT_USER, kKey);
+  struct Case {
+    const char* keyPath;
+    REGSAM access;
+    const char* valueName;
+    bool read;
+    const char* text;
+  };
+  const Case cases[] = {
+      {kKey, KEY_READ, "folder", true, "c:\\users\\x"},
+      {kKey, KEY_READ, "binary", false, ""},
+      {kKey, KEY_READ, "absent", false, ""},
+      {"Software\\Absent", KEY_READ, "folder", false, ""},
+      // The NT line refuses a read-only key to one who asks to change it.
+      {kKey, KEY_READ | KEY_WRITE, "folder", false, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.keyPath) + " " + c.valueName);
+    PathBuffer text;
+    memset(text, '#', sizeof(text));
+    bool read = ReadKeyString(HKEY_CURRENT_USER, c.keyPath, c.access,
+                              c.valueName, text);
+    EXPECT_EQ(c.read, read);
+    EXPECT_STREQ(c.text, text);
+    EXPECT_EQ(0, sim::OpenKeyCount());
+  }
+}
+
 TEST_F(RegistryTextTest, WritesTheTextPaddedWithZerosTo260Bytes) {
   // Exactly as long as the text: reading past it would show under the
   // address sanitizer.
