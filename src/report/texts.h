@@ -67,6 +67,7 @@ const char kProfileNotReachedFormat[] =
 const char kProfileLeftLoadedFormat[] =
     "This program can not close %s profile. \n"
     "Restart your PC now.\n\n";
+
 // ---- The cleaners' results ----
 const char kBleBlaResult[] =
     "Your registry was cleaned from links to I-Worm.BleBla.b virus \n"
