@@ -237,6 +237,8 @@ bool UnloadRound() {
 }
 
 void UnloadHives(int rounds) {
+  // Nothing loaded, nothing to ask of the token: most runs load no hive.
+  if (g_profileCount == 0) return;
   PrivilegeChange privileges;
   bool changed = EnablePrivileges(privileges);
   for (int round = 1; !UnloadRound() && round < rounds; ++round) {
